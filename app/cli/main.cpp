@@ -1,0 +1,48 @@
+// plotmira-cli: the chart and the sample pipeline without a window, for scripts and test rigs.
+#include "app/cli/clicommands.h"
+
+#include <QGuiApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+void printUsage(std::FILE* out) {
+    std::fputs("Usage: plotmira-cli COMMAND [OPTIONS]\n"
+               "\n"
+               "Commands:\n"
+               "  render SESSION.pmx -o OUT.bmp   draw a session file as the window's chart shows it\n"
+               "  record [OPTIONS] -o RUN.pmx     record samples from a port or a file of raw bytes\n"
+               "\n"
+               "'plotmira-cli COMMAND --help' describes the options of a command.\n",
+               out);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Drawing needs a QGuiApplication but never a screen.
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
+    if (argc < 2) {
+        printUsage(stderr);
+        return 2;
+    }
+    const char* command = argv[1];
+    if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "-h") == 0) {
+        printUsage(stdout);
+        return 0;
+    }
+    int qtArgc = 1;
+    QGuiApplication app(qtArgc, argv);
+    if (std::strcmp(command, "render") == 0) {
+        return runRender(argc - 2, argv + 2);
+    }
+    if (std::strcmp(command, "record") == 0) {
+        return runRecord(argc - 2, argv + 2);
+    }
+    std::fprintf(stderr, "plotmira-cli: unknown command '%s'\n", command);
+    return 2;
+}
