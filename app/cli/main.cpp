@@ -1,7 +1,7 @@
 // plotmira-cli: the chart and the sample pipeline without a window, for scripts and test rigs.
 #include "app/cli/clicommands.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,7 +22,7 @@ void printUsage(std::FILE* out) {
 } // namespace
 
 int main(int argc, char** argv) {
-    // Drawing needs a QGuiApplication but never a screen.
+    // The chart is a widget: drawing needs a QApplication, but never a screen.
     if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     int qtArgc = 1;
-    QGuiApplication app(qtArgc, argv);
+    QApplication app(qtArgc, argv);
     if (std::strcmp(command, "render") == 0) {
         return runRender(argc - 2, argv + 2);
     }
