@@ -1,0 +1,96 @@
+#include "app/window/messagedisplay.h"
+
+#include "base/exception.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QMessageBox>
+
+namespace {
+
+MessageSink& messageSink() {
+    static MessageSink sink;
+    return sink;
+}
+
+MessageSink& exceptionSink() {
+    static MessageSink sink;
+    return sink;
+}
+
+// The messages use a lone carriage return or CR LF as line break, as the original platform's
+// boxes did; the toolkit breaks lines at LF only.
+QString withLineFeeds(QString text) {
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
+void runBox(QMessageBox::Icon icon, const QString& title, const QString& text) {
+    // No owner: the box stands on its own and stays above every window of the program.
+    QMessageBox box(icon, title, withLineFeeds(text), QMessageBox::Ok);
+    box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    box.exec();
+}
+
+} // namespace
+
+void ShowMessage(const QString& text) {
+    if (messageSink()) {
+        messageSink()(text);
+        return;
+    }
+    runBox(QMessageBox::Information, QString(), text);
+}
+
+void ShowException(const QString& message) {
+    const QString text = ExceptionDisplayText(message);
+    if (exceptionSink()) {
+        exceptionSink()(text);
+        return;
+    }
+    runBox(QMessageBox::Critical, ApplicationTitle(), text);
+}
+
+void ShowCurrentException(std::exception_ptr error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const Exception& e) {
+        ShowException(QString::fromStdString(e.Message()));
+    } catch (const std::exception& e) {
+        ShowException(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        ShowException(QStringLiteral("Unbekannter Fehler"));
+    }
+}
+
+void RunGuarded(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (...) {
+        ShowCurrentException(std::current_exception());
+    }
+}
+
+QString ExceptionDisplayText(const QString& message) {
+    if (!message.isEmpty() && message.back() > QLatin1Char('.')) {
+        return message + QLatin1Char('.');
+    }
+    return message;
+}
+
+QString ApplicationTitle() {
+    QString path = QCoreApplication::applicationFilePath();
+    if (path.isEmpty() && QCoreApplication::instance() == nullptr) {
+        return QStringLiteral("plotmira");
+    }
+    return QFileInfo(path).completeBaseName();
+}
+
+void SetMessageSink(MessageSink sink) {
+    messageSink() = std::move(sink);
+}
+
+void SetExceptionSink(MessageSink sink) {
+    exceptionSink() = std::move(sink);
+}
