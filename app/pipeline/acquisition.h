@@ -1,0 +1,133 @@
+#pragma once
+// The acquisition state and the sample pipeline of the main window: framing received byte
+// blocks into lines (SerialComm1AfterReceive), turning each line into one sample on the chart
+// (ProcessLine), and the parts of Start, Stop and Reset that act on this state and the chart.
+//
+// Main thread only. The window reads its edit fields, stores the converted values in the public
+// settings below (numbers::FieldToSingle) and calls the run steps in the order its handlers
+// give; everything else reaches the window through the AcquisitionHost.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+class PlotChartCore;
+class AcquisitionHost;
+
+// The settings the window's fields give a run, with the window's defaults. plotmira-cli and
+// tests use them with Acquisition::Start; the window may set the members one by one instead.
+struct AcquisitionSettings {
+    int ChannelCount = 1; // 1 or 2; selects MemoryMax 100000 or 50000
+    bool TrendMode = false;
+    bool DynGraph = true;
+    float Factor1 = 1.0f;
+    float Offset1 = 0.0f;
+    float Factor2 = 1.0f;
+    float Offset2 = 0.0f;
+    float Y1Min = 0.0f;
+    float Y1Max = 10.0f;
+    float Y2Min = 0.0f;
+    float Y2Max = 10.0f;
+    float XMax = 1000.0f; // 2000 when Trend is checked in the window
+};
+
+class Acquisition {
+public:
+    // Both must outlive the acquisition.
+    Acquisition(PlotChartCore& chart, AcquisitionHost& host);
+
+    // The line terminator, carriage return and line feed.
+    static constexpr std::string_view LineTerminator{"\r\n"};
+    // A block above this many bytes stops acquisition with "Com Pufferüberlauf".
+    static constexpr std::uint32_t kMaxBlockSize = 16000;
+    // A partial line keeps at most this many bytes; further bytes up to the next terminator are
+    // dropped and the line is processed as usual.
+    static constexpr std::size_t kMaxLineLength = 65536;
+
+    // The acquisition state shared with the window's handlers.
+    std::string LineBuffer;       // the partial line
+    int TermMatched = 0;          // leading bytes of LineTerminator matched so far
+    std::int64_t SampleCount = 0; // lines processed in this run; X of the newest sample
+    int ChannelCount = 1;         // values per line, 1 or 2
+    std::int64_t MemoryMax = 100000;
+    bool MemoryMaxReached = false;
+    bool TrendMode = false;
+    std::uint32_t TrendCount = 0;
+    bool DynGraph = true;
+    int RedrawPace = 1;
+    int RedrawCount = 0;
+    float Factor1 = 1.0f;
+    float Factor2 = 0.0f;
+    float Offset1 = 0.0f;
+    float Offset2 = 0.0f;
+    float XMax = 0.0f;
+    float Y1Max = 0.0f;
+    float Y1Min = 0.0f;
+    float Y2Max = 0.0f;
+    float Y2Min = 0.0f;
+    float RawValue = 0.0f;
+    float Value1 = 0.0f;
+    float Value2 = 0.0f;
+    float PrevValue1 = 0.0f;
+    float PrevValue2 = 0.0f;
+    std::int64_t PerfFrequency = 1000000000; // ticks per second of PerfCounter
+    std::int64_t PerfStart = 0;
+    std::int64_t PerfEnd = 0;
+    float ProcessTimeMs = 0.0f;
+
+    // The high-resolution counter, in PerfFrequency ticks (steady_clock nanoseconds by default).
+    // Tests replace it to make the time texts predictable.
+    std::int64_t (*PerfCounter)() = &SteadyNanoseconds;
+    static std::int64_t SteadyNanoseconds();
+
+    // Decimal separator of the texts shown on screen (numbers::DecimalSeparator() at
+    // construction).
+    char DecimalSeparator;
+
+    // The receive handler: frames one block of received bytes into lines and processes each
+    // complete line. Stops acquisition for a block above kMaxBlockSize ("Com Pufferüberlauf",
+    // nothing of it framed) and at the memory maximum. Stops reading the block as soon as the
+    // port has been closed. EOverflow ("Gleitkommaüberlauf") from a value beyond the single range
+    // leaves it at once, the line still in LineBuffer and painting still suspended; the serial
+    // component's exception guard reports it.
+    void SerialComm1AfterReceive(const void* Buffer, std::uint32_t Received);
+
+    // One complete line, without terminator: parses, scales, shows and plots one sample.
+    void ProcessLine(std::string_view Line);
+
+    // The window's show: the state FormShow sets (trend off, pacing reset, DynGraph on, Factor1
+    // 1, offsets 0, one channel, MemoryMax 100000). Does not touch the chart.
+    void FormShowState();
+
+    // The Start steps that act on this state and the chart, without reading fields:
+    // StartClear: MemoryMaxReached off, ClearItems, DataColor blue.
+    void StartClear();
+    // StartCounters: SampleCount, PrevValues, TrendCount, RedrawCount 0, RedrawPace 1, empty
+    // Label10.
+    void StartCounters();
+    // ApplyLayerRanges: SetLayerRange of layers 1 and 2 from XMax, Y1Min..Y2Max (Start, Reset).
+    void ApplyLayerRanges();
+    // StartArm: SetActiveLayer(1), ClearItems again, empty LineBuffer (TermMatched is kept).
+    void StartArm();
+    // The state Stop resets: RedrawCount 0, MemoryMaxReached off, TrendMode off.
+    void StopState();
+
+    // ChannelCount and MemoryMax as the channel radio buttons set them (1 → 100000, 2 → 50000).
+    void SetChannels(int channels);
+
+    // A whole Start with the given settings, as the window's Start does it minus the controls,
+    // captions and port: the settings stored, StartClear, StartCounters, ApplyLayerRanges,
+    // RedrawItems, StartArm. The caller opens the port afterwards.
+    void Start(const AcquisitionSettings& settings);
+
+private:
+    void addItems();
+    void scrollTrend();
+    void pace();
+    void repaint();
+    float scaled(std::string_view text, float factor, float offset);
+
+    PlotChartCore& m_chart;
+    AcquisitionHost& m_host;
+};
