@@ -1,0 +1,17 @@
+#pragma once
+// Writes an image as a Windows bitmap file: 14-byte file header, 40-byte information header,
+// 24 bits per pixel, uncompressed, rows bottom-up and padded to a multiple of 4 bytes. Every
+// standard viewer opens it, and it keeps each RGB colour exactly.
+
+#include <QImage>
+#include <string>
+#include <vector>
+
+// The whole file as bytes (header and pixel rows).
+std::vector<unsigned char> EncodeBmp(const QImage& image);
+
+// Writes EncodeBmp(image) to `path`, replacing an existing file.
+// Throws EFCreateError "Datei "<full path>" kann nicht erstellt werden. <system text>" when the
+// file cannot be created, and EWriteError "Stream-Schreibfehler" when writing or closing fails
+// part-way (the incomplete file is closed and left behind).
+void WriteBmp(const QImage& image, const std::string& path);
