@@ -1,0 +1,179 @@
+#pragma once
+// The chart's 16 layers of X/Y axes: settings, axis painters, ranges, joined layers, the
+// control geometry and the data↔pixel transforms. Plain C++; PlotChartCore derives from it and
+// supplies the painting through the virtual hooks below.
+
+#include "chart/core/axisdrawing.h"
+#include "chart/core/scale.h"
+#include "chart/core/scaleprops.h"
+
+#include <array>
+#include <memory>
+
+enum class TAxis { X, Y };
+
+struct PlotRect {
+    int Left = 0, Top = 0, Right = 0, Bottom = 0; // inclusive edges
+};
+
+class ChartLayers {
+public:
+    static constexpr int kLayerCount = 16;
+
+    ChartLayers();
+    virtual ~ChartLayers();
+    ChartLayers(const ChartLayers&) = delete;
+    ChartLayers& operator=(const ChartLayers&) = delete;
+
+    // Settings of a layer's axes; layer is clamped to 1..16.
+    TScalePropsHoriz& ScaleX(int layer);
+    TScalePropsVert& ScaleY(int layer);
+    const TScalePropsHoriz& ScaleX(int layer) const;
+    const TScalePropsVert& ScaleY(int layer) const;
+    TScaleProps& ScaleProps(int layer, TAxis axis);
+    TScalePropsHoriz& Scale1X() { return ScaleX(1); }
+    TScalePropsVert& Scale1Y() { return ScaleY(1); }
+    TScalePropsHoriz& Scale2X() { return ScaleX(2); }
+    TScalePropsVert& Scale2Y() { return ScaleY(2); }
+    TScalePropsHoriz& Scale3X() { return ScaleX(3); }
+    TScalePropsVert& Scale3Y() { return ScaleY(3); }
+    TScalePropsHoriz& Scale4X() { return ScaleX(4); }
+    TScalePropsVert& Scale4Y() { return ScaleY(4); }
+
+    // Axis painter of a layer's axis (layer clamped to 1..16).
+    TScale& Scale(int layer, TAxis axis);
+    const TScale& Scale(int layer, TAxis axis) const;
+    // The tick list an axis kept from its last painting (empty until painted; the grid uses the
+    // active layer's lists).
+    const TickList& Ticks(int layer, TAxis axis) const { return Scale(layer, axis).Ticks(); }
+    // Lays one axis out for drawing (and refreshes its tick list).
+    AxisDrawing LayoutAxis(int layer, TAxis axis, const TextMeasure& measure);
+
+    // Control size W × H. A request is raised to at least MarginLeft + MarginRight + ShadowWidth
+    // + 80 wide and MarginTop + MarginBottom + ShadowWidth + 20 high; then every axis is applied
+    // and the transforms are computed, without repainting.
+    void SetControlSize(int width, int height);
+    int Width() const { return m_width; }
+    int Height() const { return m_height; }
+
+    int MarginLeft() const { return m_marginLeft; }
+    int MarginRight() const { return m_marginRight; }
+    int MarginTop() const { return m_marginTop; }
+    int MarginBottom() const { return m_marginBottom; }
+    // Margin setters store, call PlotAreaChanged, apply every axis, compute the transforms and
+    // call AutoRedrawRequest.
+    void SetMarginLeft(int value);
+    void SetMarginRight(int value);
+    void SetMarginTop(int value);
+    void SetMarginBottom(int value);
+    int LRim() const { return MarginLeft(); }
+    int RRim() const { return MarginRight(); }
+    int TRim() const { return MarginTop(); }
+    int BRim() const { return MarginBottom(); }
+    void SetLRim(int value) { SetMarginLeft(value); }
+    void SetRRim(int value) { SetMarginRight(value); }
+    void SetTRim(int value) { SetMarginTop(value); }
+    void SetBRim(int value) { SetMarginBottom(value); }
+    int ShadowWidth() const { return m_shadowWidth; }
+    // Stores the value (negative values are ignored) and updates geometry like a margin setter.
+    void SetShadowWidth(int value);
+
+    // Plot area: x = MarginLeft .. W − MarginRight − ShadowWidth, y = MarginTop .. H −
+    // MarginBottom − ShadowWidth (bounds included).
+    PlotRect PlotArea() const;
+    int PlotWidth() const;  // W − MarginLeft − MarginRight − ShadowWidth
+    int PlotHeight() const; // H − MarginTop − MarginBottom − ShadowWidth
+    bool IsInsidePlot(int x, int y) const;
+
+    // Sets the ranges of one layer (1..16) or of all layers (0), widening equal bounds first.
+    void SetLayerRange(int layer, double xLow, double yLow, double xHigh, double yHigh);
+    // The per-layer range update (no widening): joined axes keep their controller's range,
+    // requests narrower than MinRange (or non-finite) leave that axis unchanged, controlled
+    // layers follow, and painting is restored through SuspendPaint at the end.
+    void ApplyLayerRange(int layer, double xLow, double yLow, double xHigh, double yHigh);
+    // Answer to any settings object's OnChange: re-applies every axis and range.
+    void ScalePropsChanged();
+    // Copies one settings object into its painter (position, range, clamped settings).
+    void ApplyScaleProps(int layer, TAxis axis);
+    // Recomputes every layer's transform (nothing while loading). Raises EChartError
+    // "Logarithmic axis must not be negative." for a logarithmic axis with a bound ≤ 0.
+    virtual void ComputeLayerTransforms();
+
+    // Data → chart pixel of a layer (clamped to 1..16). Results are clamped to ±2147483647 and
+    // rounded half to even; infinities clamp. Returns false (and 0, 0) when X or Y is NaN: the
+    // caller skips the item.
+    bool DataToPixel(int layer, double x, double y, int& pixelX, int& pixelY) const;
+    // Chart pixel → data of a layer. Returns false and leaves x, y unchanged when the plot area
+    // has no width or height (the transform cannot be inverted).
+    bool PixelToData(int layer, int pixelX, int pixelY, double& x, double& y) const;
+
+    // Joined layers: the layer whose range this layer's X (Y) follows; its own number when
+    // independent. Setters raise EChartError with the texts of invalid joins.
+    int XControlledBy(int layer) const;
+    int YControlledBy(int layer) const;
+    void SetXControlledBy(int layer, int controller);
+    void SetYControlledBy(int layer, int controller);
+
+    // Loading: while loading, transforms are not computed; EndLoading applies every axis,
+    // computes the transforms and paints once.
+    void BeginLoading();
+    void EndLoading();
+    bool IsLoading() const { return m_loading; }
+
+    // The paint gate: while suspended, Paint does nothing. True at construction.
+    bool PaintSuspended() const { return m_paintSuspended; }
+    // Sets the gate without painting (used around exports and inside range updates).
+    void SetPaintSuspended(bool value) { m_paintSuspended = value; }
+    // Nothing when unchanged; otherwise stores the flag and, when it becomes false, Paint runs.
+    virtual void SuspendPaint(bool suspend);
+    // Full rebuild of the chart image; the base does nothing.
+    virtual void Paint() {}
+
+    // The scale settings of the main window's form: captions, ranges, positions, colours,
+    // visibility, minimum ticks, decimal places, margins and shadow width.
+    void ApplyFormScaleSettings();
+
+    // Transform factors of a layer (for tests and the mouse): pixel = k · u + o.
+    long double Kx(int layer) const;
+    long double Ky(int layer) const;
+    long double Ox(int layer) const;
+    long double Oy(int layer) const;
+
+protected:
+    // The plot area's size changed (margins, shadow): the renderer resizes its plot image.
+    virtual void PlotAreaChanged() {}
+    // A setter that repaints when AutoRedraw is on; the base does nothing.
+    virtual void AutoRedrawRequest() {}
+
+private:
+    struct Transform {
+        long double Kx = 0, Ox = 0, Ky = 0, Oy = 0;
+    };
+    struct Layer {
+        std::unique_ptr<TScalePropsHoriz> X;
+        std::unique_ptr<TScalePropsVert> Y;
+        TScale ScaleX;
+        TScale ScaleY;
+        Transform T;
+        int XControlledBy = 1;
+        int YControlledBy = 1;
+    };
+
+    Layer& layerAt(int layer);
+    const Layer& layerAt(int layer) const;
+    void applyAllScaleProps();
+    void geometryChanged();
+    void storeAxisRange(TScaleProps& props, double low, double high);
+    void setControlledBy(int layer, TAxis axis, int controller);
+
+    std::array<Layer, kLayerCount> m_layers;
+    int m_width = 400;
+    int m_height = 300;
+    int m_marginLeft = 50;
+    int m_marginRight = 10;
+    int m_marginTop = 16;
+    int m_marginBottom = 32;
+    int m_shadowWidth = 0;
+    bool m_loading = false;
+    bool m_paintSuspended = true;
+};
