@@ -1,0 +1,295 @@
+#include "app/pipeline/acquisition.h"
+
+#include "app/pipeline/acquisitionhost.h"
+#include "app/pipeline/numbers.h"
+#include "base/exception.h"
+#include "chart/core/plotchartcore.h"
+
+#include <chrono>
+#include <cstring>
+
+namespace {
+
+constexpr TColor kChannel1Color = 0xFF0000; // blue as 0x00BBGGRR
+constexpr TColor kChannel2Color = 128;      // maroon
+
+// Repaint interval in samples by the number of samples drawn so far: the more points the
+// chart holds, the more expensive a repaint, the rarer it happens.
+int redrawPaceFor(std::int64_t sampleCount) {
+    if (sampleCount <= 500) {
+        return 1;
+    }
+    if (sampleCount <= 1000) {
+        return 2;
+    }
+    if (sampleCount <= 2010) {
+        return 4;
+    }
+    if (sampleCount <= 5000) {
+        return 10;
+    }
+    if (sampleCount <= 10000) {
+        return 25;
+    }
+    if (sampleCount <= 20000) {
+        return 50;
+    }
+    if (sampleCount <= 35000) {
+        return 100;
+    }
+    if (sampleCount <= 50000) {
+        return 150;
+    }
+    if (sampleCount <= 75000) {
+        return 250;
+    }
+    return 500;
+}
+
+} // namespace
+
+Acquisition::Acquisition(PlotChartCore& chart, AcquisitionHost& host)
+    : DecimalSeparator(numbers::DecimalSeparator()), m_chart(chart), m_host(host) {}
+
+std::int64_t Acquisition::SteadyNanoseconds() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+void Acquisition::SerialComm1AfterReceive(const void* Buffer, std::uint32_t Received) {
+    m_host.SetStatusPanel(1, "ComBuffer: " + std::to_string(Received) + "     ");
+    if (Received > kMaxBlockSize) {
+        m_host.SetPortActive(false);
+        LineBuffer.clear();
+        m_host.ShowMessage("Com Pufferüberlauf");
+        m_host.EnableMainMenu();
+        m_host.StopButtonClick();
+        return;
+    }
+    const char* bytes = static_cast<const char*>(Buffer);
+    const char* const end = bytes + Received;
+    while (bytes < end) {
+        if (TermMatched == 0) {
+            // Everything up to the next carriage return belongs to the line.
+            const char* cr =
+                static_cast<const char*>(std::memchr(bytes, LineTerminator[0], end - bytes));
+            const char* stop = cr != nullptr ? cr : end;
+            const std::size_t room =
+                LineBuffer.size() < kMaxLineLength ? kMaxLineLength - LineBuffer.size() : 0;
+            const std::size_t take = std::min(room, static_cast<std::size_t>(stop - bytes));
+            LineBuffer.append(bytes, take);
+            if (cr == nullptr) {
+                return;
+            }
+            bytes = cr + 1;
+            TermMatched = 1;
+            continue;
+        }
+        const char b = *bytes++;
+        if (b != LineTerminator[static_cast<std::size_t>(TermMatched)]) {
+            // The matched bytes are dropped and the mismatching byte is not tested again.
+            TermMatched = 0;
+            if (LineBuffer.size() < kMaxLineLength) {
+                LineBuffer.push_back(b);
+            }
+            continue;
+        }
+        ++TermMatched;
+        if (static_cast<std::size_t>(TermMatched) < LineTerminator.size()) {
+            continue;
+        }
+        TermMatched = 0;
+        ProcessLine(LineBuffer);
+        LineBuffer.clear();
+        if (MemoryMaxReached) {
+            m_host.StopButtonClick();
+            return;
+        }
+        if (!m_host.PortActive()) {
+            return; // the block's memory went with the port
+        }
+    }
+}
+
+float Acquisition::scaled(std::string_view text, float factor, float offset) {
+    RawValue = numbers::StoreSingle(numbers::ParseLineNumber(text).Value);
+    return numbers::StoreSingle(static_cast<double>(RawValue) * factor + offset);
+}
+
+void Acquisition::ProcessLine(std::string_view Line) {
+    PerfStart = PerfCounter();
+    m_chart.SuspendPaint(true);
+    ++SampleCount;
+    if (ChannelCount == 2) {
+        const std::string_view text = Line.substr(0, Line.find('\0'));
+        const std::size_t semicolon = text.find(';');
+        std::string_view first;
+        std::string_view second = text;
+        if (semicolon != std::string_view::npos) {
+            first = text.substr(0, semicolon);
+            second = text.substr(semicolon + 1);
+        }
+        Value1 = scaled(first, Factor1, Offset1);
+        Value2 = scaled(second, Factor2, Offset2);
+        m_host.SetLabel10(" " + numbers::FloatToStr(Value1, DecimalSeparator) + "        " +
+                          numbers::FloatToStr(Value2, DecimalSeparator));
+    } else {
+        Value1 = scaled(Line, Factor1, Offset1);
+        m_host.SetLabel10(" " + numbers::FloatToStr(Value1, DecimalSeparator));
+    }
+    m_host.SetStatusPanel(0, std::to_string(SampleCount));
+    if (SampleCount > MemoryMax && !TrendMode) {
+        m_host.SetPortActive(false);
+        m_host.ProcessMessages();
+        m_host.ShowMessage("Speichermaximum erreicht");
+        MemoryMaxReached = true;
+        m_host.EnableMainMenu();
+        return;
+    }
+    addItems();
+    if (TrendMode) {
+        scrollTrend();
+    }
+    pace();
+    PerfEnd = PerfCounter();
+    if (PerfFrequency == 0) {
+        throw EZeroDivide();
+    }
+    ProcessTimeMs = numbers::StoreSingle(static_cast<double>((PerfEnd - PerfStart) * 1000) /
+                                         static_cast<double>(PerfFrequency));
+    m_host.SetStatusPanel(2, numbers::FormatFloat00_00(ProcessTimeMs, DecimalSeparator) +
+                                 " ms Skal.+Grafik");
+}
+
+void Acquisition::addItems() {
+    const double n = static_cast<double>(SampleCount);
+    if (!TrendMode && ChannelCount == 1) {
+        if (SampleCount == 1) {
+            m_chart.AddMoveTo(0, Value1);
+        } else {
+            m_chart.AddDrawTo(n, Value1);
+        }
+        return;
+    }
+    if (SampleCount == 1) {
+        PrevValue1 = Value1;
+        PrevValue2 = Value2;
+    }
+    m_chart.SetActiveLayer(1);
+    m_chart.SetDataColor(kChannel1Color);
+    m_chart.AddLine(n - 1, PrevValue1, n, Value1);
+    PrevValue1 = Value1;
+    if (ChannelCount == 2) {
+        m_chart.SetActiveLayer(2);
+        m_chart.SetDataColor(kChannel2Color);
+        m_chart.AddLine(n - 1, PrevValue2, n, Value2);
+        PrevValue2 = Value2;
+    }
+}
+
+void Acquisition::scrollTrend() {
+    if (static_cast<double>(XMax) - 20 >= static_cast<double>(TrendCount)) {
+        ++TrendCount;
+        return;
+    }
+    m_chart.DeleteFirstItem();
+    m_chart.SetLayerRange(1, m_chart.Scale1X().RangeLow() + 1, m_chart.Scale1Y().RangeLow(),
+                          m_chart.Scale1X().RangeHigh() + 1, m_chart.Scale1Y().RangeHigh());
+    if (ChannelCount == 2) {
+        m_chart.DeleteFirstItem();
+        m_chart.SetLayerRange(2, m_chart.Scale2X().RangeLow() + 1, m_chart.Scale2Y().RangeLow(),
+                              m_chart.Scale2X().RangeHigh() + 1, m_chart.Scale2Y().RangeHigh());
+    }
+}
+
+void Acquisition::pace() {
+    RedrawPace = redrawPaceFor(SampleCount);
+    if (!DynGraph) {
+        repaint();
+        return;
+    }
+    if (RedrawCount == RedrawPace) {
+        repaint();
+        RedrawCount = 0;
+    }
+    ++RedrawCount;
+}
+
+void Acquisition::repaint() {
+    m_chart.SuspendPaint(false);
+    m_chart.RedrawItems();
+    m_host.ProcessMessages();
+}
+
+void Acquisition::FormShowState() {
+    TrendMode = false;
+    RedrawCount = 0;
+    RedrawPace = 1;
+    MemoryMaxReached = false;
+    DynGraph = true;
+    Factor1 = 1.0f;
+    Offset1 = 0.0f;
+    Offset2 = 0.0f;
+    TrendCount = 0;
+    ChannelCount = 1;
+    MemoryMax = 100000;
+}
+
+void Acquisition::StartClear() {
+    MemoryMaxReached = false;
+    m_chart.ClearItems();
+    m_chart.SetDataColor(kChannel1Color);
+}
+
+void Acquisition::StartCounters() {
+    SampleCount = 0;
+    PrevValue1 = 0.0f;
+    PrevValue2 = 0.0f;
+    TrendCount = 0;
+    RedrawCount = 0;
+    RedrawPace = 1;
+    m_host.SetLabel10("");
+}
+
+void Acquisition::ApplyLayerRanges() {
+    m_chart.SetLayerRange(1, 0, Y1Min, XMax, Y1Max);
+    m_chart.SetLayerRange(2, 0, Y2Min, XMax, Y2Max);
+}
+
+void Acquisition::StartArm() {
+    m_chart.SetActiveLayer(1);
+    m_chart.ClearItems();
+    LineBuffer.clear();
+}
+
+void Acquisition::StopState() {
+    RedrawCount = 0;
+    MemoryMaxReached = false;
+    TrendMode = false;
+}
+
+void Acquisition::SetChannels(int channels) {
+    ChannelCount = channels == 2 ? 2 : 1;
+    MemoryMax = ChannelCount == 2 ? 50000 : 100000;
+}
+
+void Acquisition::Start(const AcquisitionSettings& settings) {
+    SetChannels(settings.ChannelCount);
+    TrendMode = settings.TrendMode;
+    DynGraph = settings.DynGraph;
+    StartClear();
+    StartCounters();
+    Factor1 = settings.Factor1;
+    Factor2 = settings.Factor2;
+    Offset1 = settings.Offset1;
+    Offset2 = settings.Offset2;
+    Y1Max = settings.Y1Max;
+    Y2Max = settings.Y2Max;
+    Y1Min = settings.Y1Min;
+    Y2Min = settings.Y2Min;
+    XMax = settings.XMax;
+    ApplyLayerRanges();
+    m_chart.RedrawItems();
+    StartArm();
+}
