@@ -18,8 +18,10 @@ public:
     virtual int TextHeight(const TChartFont& font, const std::string& text) const = 0;
 };
 
+// A line covering every pixel from (X1, Y1) to (X2, Y2), both ends included: a 7-pixel tick
+// from the axis line at y = A runs to A + 6.
 struct AxisSegment {
-    int X1 = 0, Y1 = 0, X2 = 0, Y2 = 0; // a line from (X1, Y1) to (X2, Y2)
+    int X1 = 0, Y1 = 0, X2 = 0, Y2 = 0;
     bool operator==(const AxisSegment&) const = default;
 };
 
