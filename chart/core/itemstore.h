@@ -47,7 +47,7 @@ public:
     static constexpr int kDefaultAllocSize = 1000;
     static constexpr int kMaxAllocSize = 1000000;
 
-    ItemStore() = default;
+    ItemStore();
     ~ItemStore();
     ItemStore(const ItemStore&) = delete;
     ItemStore& operator=(const ItemStore&) = delete;

@@ -1,0 +1,116 @@
+#include "chart/core/sessionfile.h"
+
+#include "base/exception.h"
+#include "chart/core/systemerror.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstddef>
+#include <cstdint>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The store's records are contiguous, so they go out in large writes straight from memory.
+constexpr std::size_t kWriteChunk = std::size_t{8} << 20;
+
+// Closes the descriptor on every path that leaves without an explicit close.
+class FileHandle {
+public:
+    explicit FileHandle(int fd) : m_fd(fd) {}
+    ~FileHandle() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    int get() const { return m_fd; }
+    // Closes now and returns the errno of a failed close, 0 on success.
+    int close() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return ::close(fd) == 0 ? 0 : errno;
+    }
+
+private:
+    int m_fd;
+};
+
+[[noreturn]] void raiseCreateError(const std::string& fileName, int err) {
+    throw EFCreateError("Datei \"" + fullFileName(fileName) + "\" kann nicht erstellt werden. " +
+                        systemErrorText(err));
+}
+
+[[noreturn]] void raiseOpenError(const std::string& fileName, int err) {
+    throw EFOpenError("Datei \"" + fullFileName(fileName) + "\" kann nicht geöffnet werden. " +
+                      systemErrorText(err));
+}
+
+} // namespace
+
+void WriteSessionFile(const std::string& fileName, std::span<const ChartItem> items) {
+    FileHandle file(::open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (file.get() < 0) {
+        raiseCreateError(fileName, errno);
+    }
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(items.data());
+    std::size_t left = items.size_bytes();
+    while (left > 0) {
+        const ssize_t written = ::write(file.get(), bytes, std::min(left, kWriteChunk));
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            raiseInOutError(errno);
+        }
+        if (written == 0) {
+            raiseInOutError(ENOSPC); // no progress: the medium is full
+        }
+        bytes += written;
+        left -= static_cast<std::size_t>(written);
+    }
+    if (const int err = file.close()) {
+        raiseInOutError(err);
+    }
+}
+
+RecordBuffer ReadSessionFile(const std::string& fileName) {
+    // Non-blocking so that a FIFO or device name cannot hang the open; it does not affect
+    // reads of regular files.
+    FileHandle file(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (file.get() < 0) {
+        raiseOpenError(fileName, errno);
+    }
+    struct stat st {};
+    if (::fstat(file.get(), &st) != 0) {
+        raiseOpenError(fileName, errno);
+    }
+    if (S_ISDIR(st.st_mode)) {
+        raiseOpenError(fileName, EISDIR);
+    }
+    const std::size_t records =
+        S_ISREG(st.st_mode) ? static_cast<std::size_t>(st.st_size) / sizeof(ChartItem) : 0;
+    RecordBuffer buffer(records);
+    auto* bytes = reinterpret_cast<std::uint8_t*>(buffer.data());
+    const std::size_t wanted = records * sizeof(ChartItem);
+    std::size_t got = 0;
+    while (got < wanted) {
+        const ssize_t n = ::read(file.get(), bytes + got, wanted - got);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            raiseInOutError(errno);
+        }
+        if (n == 0) {
+            break; // the file shrank since fstat
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    buffer.truncate(got / sizeof(ChartItem));
+    file.close(); // read-only: a failing close loses nothing
+    return buffer;
+}
