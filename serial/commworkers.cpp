@@ -1,0 +1,168 @@
+#include "serial/commworkers.h"
+
+#include "serial/serialcomm.h"
+
+#include <cerrno>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+namespace {
+
+// While bytes stay unread (no consumer, or a line error left them queued) poll would report
+// them again at once; the worker then looks for new arrivals at this interval instead.
+constexpr int kUnreadRecheckMs = 10;
+
+void signalFd(int fd) {
+    const std::uint64_t one = 1;
+    // Only fails when the counter would overflow, which leaves it readable anyway.
+    [[maybe_unused]] const ssize_t n = ::write(fd, &one, sizeof one);
+}
+
+// Waits until the message worker acknowledged the event or stopping began.
+void waitForAck(TCommLink& link) {
+    pollfd fds[2] = {{link.ackFd, POLLIN, 0}, {link.stopFd, POLLIN, 0}};
+    for (;;) {
+        const int r = ::poll(fds, 2, -1);
+        if (r < 0 && errno == EINTR) {
+            continue;
+        }
+        if (r > 0 && (fds[0].revents & POLLIN)) {
+            std::uint64_t value;
+            [[maybe_unused]] const ssize_t n = ::read(link.ackFd, &value, sizeof value);
+        }
+        return;
+    }
+}
+
+} // namespace
+
+TCommLink::TCommLink(std::shared_ptr<TCommPlatform> platform_, int handle_,
+                     std::function<void(std::function<void()>)> invoker_, TCustomComm* component_)
+    : platform(std::move(platform_)), handle(handle_), invoker(std::move(invoker_)),
+      component(component_), stopFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+      ackFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+TCommLink::~TCommLink() {
+    if (stopFd >= 0) {
+        ::close(stopFd);
+    }
+    if (ackFd >= 0) {
+        ::close(ackFd);
+    }
+}
+
+void TCommLink::post(TCommMessage message) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_queue.push_back(message);
+    }
+    m_cv.notify_one();
+}
+
+TCommMessage TCommLink::take() {
+    std::unique_lock lock(m_mutex);
+    m_cv.wait(lock, [this] { return !m_queue.empty(); });
+    const TCommMessage message = m_queue.front();
+    m_queue.pop_front();
+    return message;
+}
+
+void TCommLink::signalStop() {
+    signalFd(stopFd);
+}
+
+void TCommLink::signalAck() {
+    signalFd(ackFd);
+}
+
+void RunCommThread(std::shared_ptr<TCommLink> link) {
+    TCommPlatform& platform = *link->platform;
+    while (!link->terminated.load()) {
+        const std::uint32_t unread = link->leftUnread.load();
+        TWaitResult result;
+        if (unread == 0) {
+            result = platform.Wait(link->handle, true, link->stopFd, -1);
+        } else {
+            result = platform.Wait(link->handle, false, link->stopFd, kUnreadRecheckMs);
+            if (result == TWaitResult::Timeout || result == TWaitResult::Input) {
+                const long count = platform.InputCount(link->handle);
+                if (count < 0) {
+                    result = TWaitResult::Failure;
+                } else if (static_cast<std::uint32_t>(count) == unread) {
+                    continue;
+                } else {
+                    result = TWaitResult::Input;
+                }
+            }
+        }
+        if (link->terminated.load()) {
+            break;
+        }
+        switch (result) {
+        case TWaitResult::Woken:
+        case TWaitResult::Timeout:
+            continue;
+        case TWaitResult::Failure:
+            link->post({TCommMessage::DeviceFailure, 0});
+            return;
+        case TWaitResult::Input:
+            link->post({TCommMessage::ComEvent, EV_RXCHAR});
+            waitForAck(*link);
+            break;
+        }
+    }
+}
+
+namespace {
+
+// Runs call on the component; false when the invoker returned without running it (the main
+// thread will never run it), which ends the worker.
+bool deliver(const std::shared_ptr<TCommLink>& link, std::function<void(TCustomComm&)> call) {
+    if (link->invoker) {
+        // The check runs on the main thread, where StopThreads sets the flag: once the port
+        // closed (or the component went away) the call does nothing.
+        auto ran = std::make_shared<std::atomic<bool>>(false);
+        link->invoker([link, call, ran] {
+            ran->store(true);
+            if (!link->terminated.load()) {
+                call(*link->component);
+            }
+        });
+        return ran->load();
+    }
+    std::lock_guard lock(link->directCallMutex);
+    if (link->terminated.load()) {
+        return true;
+    }
+    try {
+        call(*link->component);
+    } catch (...) {
+        // Nowhere to pass it on this worker; the port stays as the handler left it.
+    }
+    return true;
+}
+
+} // namespace
+
+void RunMsgThread(std::shared_ptr<TCommLink> link) {
+    for (;;) {
+        const TCommMessage message = link->take();
+        if (link->terminated.load() || message.kind == TCommMessage::Quit) {
+            break;
+        }
+        if (message.kind == TCommMessage::ComEvent) {
+            const bool ran =
+                deliver(link, [mask = message.mask](TCustomComm& c) { c.ProcessCommEvent(mask); });
+            if (!ran) {
+                break;
+            }
+            link->signalAck();
+        } else {
+            deliver(link, [](TCustomComm& c) { c.ShutdownPort(false); });
+            break;
+        }
+    }
+    // Whatever ended this run, the comm-event worker must not wait for an acknowledgement.
+    link->signalStop();
+}

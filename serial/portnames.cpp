@@ -1,0 +1,89 @@
+#include "serial/portnames.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <glob.h>
+#include <sys/stat.h>
+
+namespace {
+
+// "ttyACM2" before "ttyACM10".
+bool naturalLess(const std::string& a, const std::string& b) {
+    std::size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (std::isdigit(static_cast<unsigned char>(a[i])) &&
+            std::isdigit(static_cast<unsigned char>(b[j]))) {
+            std::size_t ie = i, je = j;
+            while (ie < a.size() && std::isdigit(static_cast<unsigned char>(a[ie]))) {
+                ++ie;
+            }
+            while (je < b.size() && std::isdigit(static_cast<unsigned char>(b[je]))) {
+                ++je;
+            }
+            const std::string na = a.substr(i, ie - i), nb = b.substr(j, je - j);
+            if (na.size() != nb.size()) {
+                return na.size() < nb.size();
+            }
+            if (na != nb) {
+                return na < nb;
+            }
+            i = ie;
+            j = je;
+        } else {
+            if (a[i] != b[j]) {
+                return a[i] < b[j];
+            }
+            ++i;
+            ++j;
+        }
+    }
+    return a.size() - i < b.size() - j;
+}
+
+std::vector<std::string> globSorted(const char* pattern) {
+    std::vector<std::string> found;
+    glob_t g{};
+    if (::glob(pattern, 0, nullptr, &g) == 0) {
+        for (std::size_t k = 0; k < g.gl_pathc; ++k) {
+            found.emplace_back(g.gl_pathv[k]);
+        }
+    }
+    ::globfree(&g);
+    std::sort(found.begin(), found.end(), naturalLess);
+    return found;
+}
+
+} // namespace
+
+std::string ComDevicePath(unsigned n) {
+    if (n == 0) {
+        return {};
+    }
+    const std::string name = "COM" + std::to_string(n);
+    if (const char* dir = std::getenv("PLOTMIRA_PORTS"); dir && *dir) {
+        struct stat st {};
+        const std::string link = std::string(dir) + "/" + name;
+        if (::stat(dir, &st) == 0 && S_ISDIR(st.st_mode) && ::lstat(link.c_str(), &st) == 0) {
+            return link;
+        }
+    }
+    return "/dev/ttyS" + std::to_string(n - 1);
+}
+
+bool IsDevicePathText(const std::string& text) {
+    return !text.empty() && text.front() == '/';
+}
+
+std::vector<std::string> ListPortTexts() {
+    std::vector<std::string> texts;
+    for (int n = 0; n <= 20; ++n) {
+        texts.push_back(std::to_string(n));
+    }
+    for (const char* pattern : {"/dev/serial/by-id/*", "/dev/ttyACM*", "/dev/ttyUSB*"}) {
+        for (auto& path : globSorted(pattern)) {
+            texts.push_back(std::move(path));
+        }
+    }
+    return texts;
+}

@@ -1,0 +1,16 @@
+#pragma once
+// Naming of serial devices: which device stands behind "COMn", and which ports the window offers.
+
+#include <string>
+#include <vector>
+
+// The device behind port number n: "$PLOTMIRA_PORTS/COMn" when that variable names a folder that
+// holds such an entry, otherwise "/dev/ttyS<n-1>" for n >= 1. Port 0 has no device: "".
+std::string ComDevicePath(unsigned n);
+
+// True for a port text that names a device directly (it begins with "/").
+bool IsDevicePathText(const std::string& text);
+
+// The texts offered in the port drop-down: "0" to "20", then the serial devices present
+// (/dev/serial/by-id/*, /dev/ttyACM*, /dev/ttyUSB*), each group in natural order.
+std::vector<std::string> ListPortTexts();

@@ -1,0 +1,223 @@
+#include "serial/commplatform.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::uint32_t kRxOver = 0x0001, kOverrun = 0x0002, kRxParity = 0x0004, kFrame = 0x0008,
+                        kBreak = 0x0010;
+
+} // namespace
+
+int TPosixCommPlatform::Open(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return kNoHandle;
+    }
+    // flock binds root as well, unlike TIOCEXCL: a port held by another open fails here.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || !::isatty(fd)) {
+        const int err = errno == 0 ? ENOTTY : errno;
+        ::close(fd);
+        errno = err;
+        return kNoHandle;
+    }
+    termios saved{};
+    m_haveSavedTermios = ::tcgetattr(fd, &saved) == 0;
+    if (m_haveSavedTermios) {
+        std::memcpy(m_savedTermios, &saved, sizeof saved);
+    }
+    serial_icounter_struct counters{};
+    m_haveCounters = ::ioctl(fd, TIOCGICOUNT, &counters) == 0;
+    if (m_haveCounters) {
+        m_lastCounters = {counters.frame, counters.parity, counters.overrun, counters.brk,
+                          counters.buf_overrun};
+    }
+    return fd;
+}
+
+void TPosixCommPlatform::Close(int handle) {
+    if (handle < 0) {
+        return;
+    }
+    if (m_haveSavedTermios) {
+        termios saved{};
+        std::memcpy(&saved, m_savedTermios, sizeof saved);
+        // Fails harmlessly when the device is already gone.
+        ::tcsetattr(handle, TCSANOW, &saved);
+        m_haveSavedTermios = false;
+    }
+    m_haveCounters = false;
+    ::close(handle);
+}
+
+void TPosixCommPlatform::Configure(int handle, const TLineSettings& settings) {
+    termios t{};
+    if (::tcgetattr(handle, &t) != 0) {
+        return;
+    }
+    ::cfmakeraw(&t);
+    t.c_cflag |= CLOCAL | CREAD;
+    t.c_cflag &= ~CSIZE;
+    switch (settings.ByteSize) {
+    case 5:
+        t.c_cflag |= CS5;
+        break;
+    case 6:
+        t.c_cflag |= CS6;
+        break;
+    case 7:
+        t.c_cflag |= CS7;
+        break;
+    case 8:
+        t.c_cflag |= CS8;
+        break;
+    default:
+        return; // no such character size here: the driver's previous settings stay
+    }
+    t.c_cflag &= ~(PARENB | PARODD | CMSPAR);
+    t.c_iflag &= ~INPCK;
+    switch (settings.Parity) {
+    case 1: // odd
+        t.c_cflag |= PARENB | PARODD;
+        break;
+    case 2: // even
+        t.c_cflag |= PARENB;
+        break;
+    case 3: // mark
+        t.c_cflag |= PARENB | PARODD | CMSPAR;
+        break;
+    case 4: // space
+        t.c_cflag |= PARENB | CMSPAR;
+        break;
+    default:
+        break;
+    }
+    if (settings.Parity != 0) {
+        t.c_iflag |= INPCK;
+    }
+    if (settings.StopBits == 0) {
+        t.c_cflag &= ~CSTOPB;
+    } else {
+        t.c_cflag |= CSTOPB; // one and a half stop bits exist only with 5 data bits: two
+    }
+    t.c_cflag &= ~CRTSCTS;
+    t.c_iflag &= ~(IXON | IXOFF | IXANY);
+    if (settings.StreamProtocol == 1) {
+        t.c_iflag |= IXON | IXOFF;
+        t.c_cc[VSTART] = 17;
+        t.c_cc[VSTOP] = 19;
+    } else if (settings.StreamProtocol == 2) {
+        t.c_cflag |= CRTSCTS;
+    }
+    // Reads never wait: the component reads what the input count says.
+    t.c_cc[VMIN] = 0;
+    t.c_cc[VTIME] = 0;
+    if (::tcsetattr(handle, TCSANOW, &t) != 0) {
+        return;
+    }
+    // Any rate, also those outside the classic table (14400, 56000, 128000, 256000); a refusal
+    // leaves the previous rate, as on the original platform.
+    SetAnyBaudRate(handle, settings.BaudRate);
+    // DTR and RTS asserted; a pseudo-terminal has no modem lines (ENOTTY), which is fine.
+    int lines = TIOCM_DTR | TIOCM_RTS;
+    if (settings.StreamProtocol == 2) {
+        lines = TIOCM_DTR; // RTS belongs to the handshake
+    }
+    ::ioctl(handle, TIOCMBIS, &lines);
+}
+
+bool TPosixCommPlatform::ClearCommError(int handle, std::uint32_t& errors, TComStat* stat) {
+    errors = 0;
+    int inQueue = 0;
+    if (::ioctl(handle, FIONREAD, &inQueue) != 0) {
+        return false;
+    }
+    serial_icounter_struct c{};
+    if (m_haveCounters && ::ioctl(handle, TIOCGICOUNT, &c) == 0) {
+        if (c.frame != m_lastCounters.frame) {
+            errors |= kFrame;
+        }
+        if (c.parity != m_lastCounters.parity) {
+            errors |= kRxParity;
+        }
+        if (c.overrun != m_lastCounters.overrun) {
+            errors |= kOverrun;
+        }
+        if (c.brk != m_lastCounters.brk) {
+            errors |= kBreak;
+        }
+        if (c.buf_overrun != m_lastCounters.bufOverrun) {
+            errors |= kRxOver;
+        }
+        m_lastCounters = {c.frame, c.parity, c.overrun, c.brk, c.buf_overrun};
+    }
+    if (stat) {
+        int outQueue = 0;
+        if (::ioctl(handle, TIOCOUTQ, &outQueue) != 0) {
+            outQueue = 0;
+        }
+        stat->Flags = 0;
+        stat->cbInQue = static_cast<std::uint32_t>(inQueue);
+        stat->cbOutQue = static_cast<std::uint32_t>(outQueue);
+    }
+    return true;
+}
+
+long TPosixCommPlatform::InputCount(int handle) {
+    int inQueue = 0;
+    if (::ioctl(handle, FIONREAD, &inQueue) != 0) {
+        return -1;
+    }
+    return inQueue;
+}
+
+long TPosixCommPlatform::Read(int handle, void* buffer, std::size_t count) {
+    for (;;) {
+        const ssize_t n = ::read(handle, buffer, count);
+        if (n >= 0) {
+            return static_cast<long>(n);
+        }
+        if (errno == EINTR) {
+            continue;
+        }
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            return 0;
+        }
+        return -1;
+    }
+}
+
+void TPosixCommPlatform::Purge(int handle) {
+    ::tcflush(handle, TCIOFLUSH);
+}
+
+TWaitResult TPosixCommPlatform::Wait(int handle, bool watchInput, int wakeFd, int timeoutMs) {
+    pollfd fds[2] = {{handle, static_cast<short>(watchInput ? POLLIN : 0), 0}, {wakeFd, POLLIN, 0}};
+    for (;;) {
+        const int r = ::poll(fds, 2, timeoutMs);
+        if (r < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return TWaitResult::Failure;
+        }
+        if (r == 0) {
+            return TWaitResult::Timeout;
+        }
+        if (fds[1].revents & POLLIN) {
+            return TWaitResult::Woken;
+        }
+        if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+            return TWaitResult::Failure;
+        }
+        return TWaitResult::Input;
+    }
+}
