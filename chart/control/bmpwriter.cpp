@@ -1,12 +1,11 @@
 #include "chart/control/bmpwriter.h"
 
 #include "base/exception.h"
+#include "chart/core/systemerror.h"
 
 #include <cerrno>
 #include <cstdint>
-#include <cstring>
 #include <fcntl.h>
-#include <filesystem>
 #include <unistd.h>
 
 namespace {
@@ -24,20 +23,6 @@ void put32(unsigned char* p, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) {
         p[i] = static_cast<unsigned char>(v >> (8 * i));
     }
-}
-
-#if __has_include("chart/core/systemerror.h")
-#include "chart/core/systemerror.h"
-#else
-std::string systemErrorText(int error) {
-    return std::strerror(error);
-}
-#endif
-
-std::string fullPath(const std::string& path) {
-    std::error_code error;
-    std::filesystem::path absolute = std::filesystem::absolute(path, error);
-    return error ? path : absolute.lexically_normal().string();
 }
 
 } // namespace
@@ -89,7 +74,7 @@ void WriteBmp(const QImage& image, const std::string& path) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) {
         const int error = errno;
-        throw EFCreateError("Datei \"" + fullPath(path) + "\" kann nicht erstellt werden. " +
+        throw EFCreateError("Datei \"" + fullFileName(path) + "\" kann nicht erstellt werden. " +
                             systemErrorText(error));
     }
     std::size_t done = 0;

@@ -12,6 +12,7 @@
 //  - TextOut puts the text's top-left corner at (x, y), transparent background, current font.
 
 #include "chart/core/chartfont.h"
+#include "chart/core/chartitem.h"
 #include "chart/core/color.h"
 
 #include <QPoint>
@@ -19,20 +20,10 @@
 #include <QString>
 #include <cstdint>
 
-enum class CanvasPenStyle : std::uint8_t {
-    Solid = 0,
-    Dash = 1,
-    Dot = 2,
-    DashDot = 3,
-    DashDotDot = 4,
-    Clear = 5,
-    InsideFrame = 6
-};
-
 struct CanvasPen {
     TColor Color = 0;
     int Width = 1;
-    CanvasPenStyle Style = CanvasPenStyle::Solid;
+    TPenStyle Style = psSolid;
     bool operator==(const CanvasPen&) const = default;
 };
 

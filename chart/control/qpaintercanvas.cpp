@@ -6,20 +6,20 @@
 
 namespace {
 
-Qt::PenStyle qtStyle(CanvasPenStyle style) {
+Qt::PenStyle qtStyle(TPenStyle style) {
     switch (style) {
-    case CanvasPenStyle::Dash:
+    case psDash:
         return Qt::DashLine;
-    case CanvasPenStyle::Dot:
+    case psDot:
         return Qt::DotLine;
-    case CanvasPenStyle::DashDot:
+    case psDashDot:
         return Qt::DashDotLine;
-    case CanvasPenStyle::DashDotDot:
+    case psDashDotDot:
         return Qt::DashDotDotLine;
-    case CanvasPenStyle::Clear:
+    case psClear:
         return Qt::NoPen;
-    case CanvasPenStyle::Solid:
-    case CanvasPenStyle::InsideFrame:
+    case psSolid:
+    case psInsideFrame:
         return Qt::SolidLine;
     }
     // A style byte from a loaded file may hold anything.
@@ -110,7 +110,7 @@ void QPainterCanvas::Rectangle(int x1, int y1, int x2, int y2) {
     if (!m_brush.Clear) {
         m_painter.fillRect(QRect(x1, y1, x2 - x1, y2 - y1), colorOf(m_brush.Color));
     }
-    if (m_pen.Style != CanvasPenStyle::Clear) {
+    if (m_pen.Style != psClear) {
         QBrush saved = m_painter.brush();
         m_painter.setBrush(Qt::NoBrush);
         // With a one-pixel pen QRect(x, y, w, h) outlines x..x+w, so w is one less.

@@ -1,0 +1,152 @@
+#include "chart/control/axispainter.h"
+
+#include "chart/control/qpaintercanvas.h"
+#include "chart/core/plotchartcore.h"
+
+#include <QFontMetrics>
+#include <QPoint>
+#include <map>
+#include <utility>
+
+namespace {
+
+QString qs(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+// Font metrics are costly to build; the chart uses two or three fonts.
+const QFontMetrics& metricsOf(const TChartFont& font) {
+    static std::map<std::pair<std::string, int>, QFontMetrics> cache;
+    auto key = std::make_pair(font.Name, font.Height);
+    auto it = cache.find(key);
+    if (it == cache.end()) {
+        it = cache.emplace(key, QFontMetrics(QPainterCanvas::ToQFont(font))).first;
+    }
+    return it->second;
+}
+
+} // namespace
+
+int CanvasTextMeasure::TextWidth(const TChartFont& font, const std::string& text) const {
+    m_canvas->SetFont(font);
+    return m_canvas->TextExtent(qs(text)).width();
+}
+
+int CanvasTextMeasure::TextHeight(const TChartFont& font, const std::string& text) const {
+    m_canvas->SetFont(font);
+    return m_canvas->TextExtent(qs(text)).height();
+}
+
+int QtTextMeasure::TextWidth(const TChartFont& font, const std::string& text) const {
+    return metricsOf(font).horizontalAdvance(qs(text));
+}
+
+int QtTextMeasure::TextHeight(const TChartFont& font, const std::string&) const {
+    return metricsOf(font).height();
+}
+
+void DrawAxis(Canvas& canvas, const AxisDrawing& axis) {
+    if (!axis.Visible) {
+        return;
+    }
+    canvas.SetPen(CanvasPen{axis.Color, 1, psSolid});
+    for (const AxisSegment& tick : axis.Ticks) {
+        canvas.Line(QPoint(tick.X1, tick.Y1), QPoint(tick.X2, tick.Y2));
+    }
+    const AxisSegment& line = axis.AxisLine;
+    canvas.Line(QPoint(line.X1, line.Y1), QPoint(line.X2, line.Y2));
+    canvas.SetBrush(CanvasBrush{0, true});
+    canvas.SetFont(axis.Font);
+    for (const AxisText& label : axis.Labels) {
+        canvas.TextOut(label.X, label.Y, qs(label.Text));
+    }
+    if (axis.Caption) {
+        canvas.TextOut(axis.Caption->X, axis.Caption->Y, qs(axis.Caption->Text));
+    }
+}
+
+void DrawControlBackground(Canvas& canvas, const PlotChartCore& chart) {
+    const int w = chart.Width();
+    const int h = chart.Height();
+    const int s = chart.ShadowWidth();
+
+    canvas.SetPen(CanvasPen{chart.WindColor(), 1, psSolid});
+    canvas.SetBrush(CanvasBrush{chart.WindColor(), false});
+    canvas.Rectangle(0, 0, w, h);
+
+    if (s > 0) {
+        canvas.SetBrush(CanvasBrush{chart.ShadowBakColor(), false});
+        canvas.FillRect(w - s, 0, w, s);
+        canvas.FillRect(0, h - s, s, h);
+        const bool flying = chart.ShadowStyle() == ssFlying;
+        const int e = flying ? s - 1 : 0;
+        canvas.SetBrush(CanvasBrush{chart.ShadowColor(), false});
+        canvas.SetPen(CanvasPen{flying ? chart.ShadowColor() : clBlack, 1, psSolid});
+        const QPoint bottom[4] = {QPoint(e, h - s), QPoint(s - 1, h - 1), QPoint(w - 1, h - 1),
+                                  QPoint(w - s, h - s)};
+        canvas.Polygon(bottom, 4);
+        const QPoint right[4] = {QPoint(w - s, h - s), QPoint(w - 1, h - 1), QPoint(w - 1, s - 1),
+                                 QPoint(w - s, e)};
+        canvas.Polygon(right, 4);
+        canvas.SetPen(CanvasPen{clBlack, 1, psSolid});
+        const QPoint outline[5] = {QPoint(0, 0), QPoint(w - s, 0), QPoint(w - s, h - s),
+                                   QPoint(0, h - s), QPoint(0, 0)};
+        canvas.Polyline(outline, 5);
+    }
+
+    if (!chart.Caption().empty()) {
+        canvas.SetPen(CanvasPen{chart.ChartFrameColor(), 1, psSolid});
+        canvas.SetBrush(CanvasBrush{0, true});
+        canvas.SetFont(chart.Font());
+        const QString text = qs(chart.Caption());
+        const int ml = chart.MarginLeft();
+        const int mr = chart.MarginRight();
+        const int mt = chart.MarginTop();
+        const int mb = chart.MarginBottom();
+        int x = 0;
+        switch (chart.CaptionAnchorHoriz()) {
+        case cahControlLeft:
+            x = 0;
+            break;
+        case cahChartLeft:
+            x = ml;
+            break;
+        case cahChartCenter:
+            x = ml + (w - ml - mr - s) / 2;
+            break;
+        case cahChartRight:
+            x = w - mr - s;
+            break;
+        case cahControlRight:
+            x = w;
+            break;
+        }
+        int y = 0;
+        switch (chart.CaptionAnchorVert()) {
+        case cavControlTop:
+            y = 0;
+            break;
+        case cavChartTop:
+            y = mt;
+            break;
+        case cavChartCenter:
+            y = mt + (h - mt - mb - s) / 2;
+            break;
+        case cavChartBottom:
+            y = h - mb;
+            break;
+        case cavControlBottom:
+            y = h;
+            break;
+        }
+        x += chart.CaptionPosX();
+        y += chart.CaptionPosY();
+        const int textWidth = canvas.TextExtent(text).width();
+        if (chart.CaptionAlignment() == taRightJustify) {
+            x -= textWidth;
+        } else if (chart.CaptionAlignment() == taCenter) {
+            x -= textWidth / 2;
+        }
+        canvas.TextOut(x, y, text);
+    }
+}

@@ -1,0 +1,38 @@
+#pragma once
+// Drawing of the chart image's fixed parts: the axes from their laid-out data (a dumb loop over
+// ticks, axis line, labels and caption) and the control background with shadow, frame and title.
+
+#include "chart/control/canvas.h"
+#include "chart/core/axisdrawing.h"
+
+#include <string>
+
+class PlotChartCore;
+
+// Text extents of the axis layout measured through a canvas (so a recording canvas gives its
+// fixed metrics and a QPainter canvas the real ones).
+class CanvasTextMeasure : public TextMeasure {
+public:
+    explicit CanvasTextMeasure(Canvas& canvas) : m_canvas(&canvas) {}
+    int TextWidth(const TChartFont& font, const std::string& text) const override;
+    int TextHeight(const TChartFont& font, const std::string& text) const override;
+
+private:
+    Canvas* m_canvas;
+};
+
+// Text extents from Qt's font metrics of the chart font, without a canvas; matches what
+// QPainterCanvas draws.
+class QtTextMeasure : public TextMeasure {
+public:
+    int TextWidth(const TChartFont& font, const std::string& text) const override;
+    int TextHeight(const TChartFont& font, const std::string& text) const override;
+};
+
+// Ticks and axis line in the axis colour (solid, width 1), then labels and caption in the axis
+// font with a transparent background. An invisible axis draws nothing.
+void DrawAxis(Canvas& canvas, const AxisDrawing& axis);
+
+// Background in WindColor over the whole control, the shadow (ssFlying or ssBox) with its two
+// corner squares, the black outline and the title at its anchor.
+void DrawControlBackground(Canvas& canvas, const PlotChartCore& chart);

@@ -1,0 +1,311 @@
+#include "chart/control/itempainter.h"
+
+#include "chart/core/plotchartcore.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+int clampPixel(int v) {
+    return std::clamp(v, -ItemPainter::kPixelLimit, ItemPainter::kPixelLimit);
+}
+
+// A loaded file may hold any pen width; wider than this only costs time.
+int drawableWidth(int width) {
+    return std::clamp(width, 0, 255);
+}
+
+// Grid positions along one axis of the active layer, in data units, lo < hi.
+std::vector<double> gridPositions(const TickList& ticks, double spacing, double lo, double hi) {
+    std::vector<double> out;
+    if (!(lo < hi)) {
+        return out;
+    }
+    if (spacing > 0.0) {
+        double k = std::ceil(lo / spacing);
+        for (int i = 0; i < ItemPainter::kMaxGridPositions; ++i) {
+            const double v = (k + i) * spacing;
+            if (!(v < hi)) {
+                break;
+            }
+            out.push_back(v);
+        }
+        return out;
+    }
+    if (ticks.NumTicks() == 0) {
+        out.push_back(lo);
+        return out;
+    }
+    for (int i = 0; i < ticks.NumTicks() && i < ItemPainter::kMaxGridPositions; ++i) {
+        const double v = ticks[i];
+        if (v >= hi) {
+            break;
+        }
+        out.push_back(v);
+    }
+    return out;
+}
+
+} // namespace
+
+ItemPainter::ItemPainter(const PlotChartCore& chart, Canvas& canvas, int dx, int dy,
+                         bool monochrome)
+    : m_chart(chart), m_canvas(canvas), m_dx(dx), m_dy(dy), m_monochrome(monochrome) {}
+
+void ItemPainter::Paint(bool withGrid) {
+    if (withGrid && m_chart.GridStyle() != gsNone) {
+        drawGrid();
+    }
+    drawItems();
+    drawOutline();
+}
+
+bool ItemPainter::toPlot(int layer, double x, double y, QPoint& out) const {
+    int px = 0;
+    int py = 0;
+    if (!m_chart.DataToPixel(layer, x, y, px, py)) {
+        return false;
+    }
+    out = QPoint(clampPixel(px) + m_dx - m_chart.MarginLeft(),
+                 clampPixel(py) + m_dy - m_chart.MarginTop());
+    return true;
+}
+
+void ItemPainter::applyPen() {
+    m_canvas.SetPen(CanvasPen{m_penColor, drawableWidth(m_penWidth), m_penStyle});
+}
+
+void ItemPainter::drawGrid() {
+    const int layer = m_chart.ActiveLayer();
+    const TScaleProps& sx = m_chart.ScaleX(layer);
+    const TScaleProps& sy = m_chart.ScaleY(layer);
+    const double xlo = std::min(sx.RangeLow(), sx.RangeHigh());
+    const double xhi = std::max(sx.RangeLow(), sx.RangeHigh());
+    const double ylo = std::min(sy.RangeLow(), sy.RangeHigh());
+    const double yhi = std::max(sy.RangeLow(), sy.RangeHigh());
+    const std::vector<double> xs =
+        gridPositions(m_chart.Ticks(layer, TAxis::X), m_chart.GridDx(), xlo, xhi);
+    const std::vector<double> ys =
+        gridPositions(m_chart.Ticks(layer, TAxis::Y), m_chart.GridDy(), ylo, yhi);
+
+    const GridStyleType style = m_chart.GridStyle();
+    const TColor color = m_chart.GridColor();
+    m_canvas.SetBrush(CanvasBrush{m_chart.ChartColor(), false});
+    if (style == gsPoints) {
+        int drawn = 0;
+        for (double x : xs) {
+            for (double y : ys) {
+                if (drawn++ >= kMaxGridPositions) {
+                    return;
+                }
+                QPoint p;
+                if (toPlot(layer, x, y, p)) {
+                    m_canvas.SetPixel(p, color);
+                }
+            }
+        }
+        return;
+    }
+    const bool dotted = style == gsHorizDotLines || style == gsVertDotLines || style == gsDotLines;
+    const bool vertical =
+        style == gsVertLines || style == gsLines || style == gsVertDotLines || style == gsDotLines;
+    const bool horizontal = style == gsHorizLines || style == gsLines || style == gsHorizDotLines ||
+                            style == gsDotLines;
+    m_canvas.SetPen(CanvasPen{color, 1, dotted ? psDot : psSolid});
+    QPoint a;
+    QPoint b;
+    if (vertical) {
+        for (double x : xs) {
+            if (toPlot(layer, x, ylo, a) && toPlot(layer, x, yhi, b)) {
+                m_canvas.Line(a, b);
+            }
+        }
+    }
+    if (horizontal) {
+        for (double y : ys) {
+            if (toPlot(layer, xlo, y, a) && toPlot(layer, xhi, y, b)) {
+                m_canvas.Line(a, b);
+            }
+        }
+    }
+    if (dotted) {
+        m_canvas.SetPen(CanvasPen{color, 1, psSolid});
+    }
+}
+
+void ItemPainter::flush() {
+    if (m_count == 0) {
+        return;
+    }
+    m_canvas.Polyline(m_points.data(), m_count);
+    m_penPos = m_points[static_cast<std::size_t>(m_count - 1)];
+    m_start = m_penPos;
+    m_count = 0;
+}
+
+void ItemPainter::append(QPoint p) {
+    if (m_count == 0) {
+        m_points[0] = m_start;
+        m_count = 1;
+    }
+    m_points[static_cast<std::size_t>(m_count++)] = p;
+    if (m_count == kPolylinePoints) {
+        flush();
+        m_points[0] = p;
+        m_count = 1;
+    }
+}
+
+void ItemPainter::setPenIfDifferent(TColor color, TPenStyle style, TColor brush) {
+    if (color != m_penColor || style != m_penStyle) {
+        m_penColor = color;
+        m_penStyle = style;
+        applyPen();
+    }
+    if (brush != m_brushColor) {
+        m_brushColor = brush;
+        m_canvas.SetBrush(CanvasBrush{brush, false});
+    }
+}
+
+void ItemPainter::drawItems() {
+    m_penWidth = m_chart.LineWidth();
+    m_penPos = QPoint(m_dx, m_dy);
+    m_start = m_penPos;
+    m_penColor = m_chart.ChartColor();
+    m_brushColor = m_chart.ChartColor();
+    m_penStyle = psSolid;
+    applyPen();
+    m_canvas.SetBrush(CanvasBrush{m_brushColor, false});
+    m_count = 0;
+
+    for (const ChartItem& item : m_chart.Items()) {
+        const int kind = item.Kind;
+        // Foreign records (unknown kind, layer outside 1..16) are kept but never drawn.
+        if (kind < 1 || kind > 16 || !IsDrawableLayer(item.Layer)) {
+            continue;
+        }
+        QPoint p;
+        if (!toPlot(item.Layer, item.X, item.Y, p)) {
+            continue; // a NaN coordinate has no pixel
+        }
+        const TColor color = m_monochrome ? clBlack : item.Color;
+        const TColor brush = m_monochrome ? clSilver : item.FillColor;
+        const TPenStyle style =
+            item.PenStyle <= psInsideFrame ? static_cast<TPenStyle>(item.PenStyle) : psSolid;
+        if (item.LineWidth != m_penWidth) {
+            flush();
+            m_penWidth = item.LineWidth;
+            applyPen();
+        }
+        switch (kind) {
+        case ikMoveTo:
+            flush();
+            m_start = p;
+            m_penPos = p;
+            break;
+        case ikDrawTo:
+            if (color != m_penColor || style != m_penStyle || brush != m_brushColor) {
+                flush();
+                setPenIfDifferent(color, style, brush);
+            }
+            append(p);
+            break;
+        case ikLine: {
+            QPoint p2;
+            if (!toPlot(item.Layer, item.X2, item.Y2, p2)) {
+                break;
+            }
+            flush();
+            setPenIfDifferent(color, style, brush);
+            if (p == p2) {
+                m_canvas.SetPixel(p, color);
+            } else {
+                m_canvas.Line(p, p2);
+            }
+            break;
+        }
+        default:
+            flush();
+            drawOther(kind, item.Layer, item, p, color);
+            break;
+        }
+    }
+    flush();
+    m_penWidth = 1;
+    applyPen();
+}
+
+// Kinds this program never creates, drawn simply so that foreign session files show something.
+void ItemPainter::drawOther(int kind, int layer, const ChartItem& item, QPoint p, TColor color) {
+    const TColor brush = m_monochrome ? clSilver : item.FillColor;
+    QPoint p2;
+    switch (kind) {
+    case 1: // marker
+        setPenIfDifferent(color, psSolid, brush);
+        m_canvas.Rectangle(p.x() - 2, p.y() - 2, p.x() + 3, p.y() + 3);
+        break;
+    case 4:  // rectangle
+    case 5:  // box
+    case 16: // box, second form
+        if (!toPlot(layer, item.X2, item.Y2, p2)) {
+            break;
+        }
+        setPenIfDifferent(color, psSolid, brush);
+        if (kind == 4 && item.Flag != 0) {
+            m_canvas.SetBrush(CanvasBrush{brush, true});
+        }
+        m_canvas.Rectangle(std::min(p.x(), p2.x()), std::min(p.y(), p2.y()),
+                           std::max(p.x(), p2.x()) + 1, std::max(p.y(), p2.y()) + 1);
+        m_canvas.SetBrush(CanvasBrush{m_brushColor, false});
+        break;
+    case 7:
+    case 15: { // text: a length byte followed by up to 17 characters
+        const int length = std::min<int>(item.Text[0], static_cast<int>(sizeof item.Text) - 1);
+        const QString text =
+            QString::fromLatin1(reinterpret_cast<const char*>(item.Text + 1), length);
+        m_canvas.SetFont(TChartFont{"Arial", -11, color});
+        m_canvas.TextOut(p.x(), p.y(), text);
+        break;
+    }
+    case 9: { // ellipse
+        if (!toPlot(layer, item.X2, item.Y2, p2)) {
+            break;
+        }
+        setPenIfDifferent(color, psSolid, brush);
+        constexpr int kSegments = 32;
+        QPoint outline[kSegments];
+        const double cx = (p.x() + p2.x()) / 2.0;
+        const double cy = (p.y() + p2.y()) / 2.0;
+        const double rx = std::abs(p2.x() - p.x()) / 2.0;
+        const double ry = std::abs(p2.y() - p.y()) / 2.0;
+        for (int i = 0; i < kSegments; ++i) {
+            const double a = 2 * M_PI * i / kSegments;
+            outline[i] = QPoint(static_cast<int>(std::lround(cx + rx * std::cos(a))),
+                                static_cast<int>(std::lround(cy + ry * std::sin(a))));
+        }
+        m_canvas.Polygon(outline, kSegments);
+        break;
+    }
+    case 14: // line with a head: drawn as its line
+        if (toPlot(layer, item.X2, item.Y2, p2)) {
+            setPenIfDifferent(color, psSolid, brush);
+            m_canvas.Line(p, p2);
+        }
+        break;
+    default: // 6 (figure), 10, 11, 12, 13: nothing
+        break;
+    }
+}
+
+void ItemPainter::drawOutline() {
+    const int w = m_chart.PlotWidth();
+    const int h = m_chart.PlotHeight();
+    m_canvas.SetPen(CanvasPen{m_chart.ChartFrameColor(), 1, psSolid});
+    const QPoint outline[5] = {QPoint(m_dx, m_dy), QPoint(m_dx + w, m_dy),
+                               QPoint(m_dx + w, m_dy + h), QPoint(m_dx, m_dy + h),
+                               QPoint(m_dx, m_dy)};
+    m_canvas.Polyline(outline, 5);
+}

@@ -1,0 +1,416 @@
+#include "chart/control/plotchart.h"
+
+#include "base/exception.h"
+#include "chart/control/axispainter.h"
+#include "chart/control/bmpwriter.h"
+#include "chart/control/itempainter.h"
+#include "chart/control/qpaintercanvas.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <array>
+
+namespace {
+
+constexpr int kAxisCount = 2 * ChartLayers::kLayerCount;
+
+bool sameAxis(const AxisDrawing& a, const AxisDrawing& b) {
+    return a.Visible == b.Visible && a.Color == b.Color && a.Font == b.Font && a.Ticks == b.Ticks &&
+           a.Labels == b.Labels && a.AxisLine == b.AxisLine && a.Caption == b.Caption;
+}
+
+} // namespace
+
+// Everything the chart image's pixels depend on. Building the image (text above all) costs far
+// more than comparing this, so an unchanged chart reuses the last image.
+struct TCustomPlotChart::Cache {
+    struct Key {
+        int Width = 0, Height = 0, MarginLeft = 0, MarginRight = 0, MarginTop = 0, MarginBottom = 0,
+            ShadowWidth = 0;
+        TShadowStyle ShadowStyle = ssFlying;
+        TColor WindColor = 0, ShadowColor = 0, ShadowBakColor = 0, ChartFrameColor = 0;
+        std::string Caption;
+        int CaptionPosX = 0, CaptionPosY = 0;
+        TAlignment CaptionAlignment = taCenter;
+        TCaptionAnchorHoriz AnchorHoriz = cahChartRight;
+        TCaptionAnchorVert AnchorVert = cavChartTop;
+        TChartFont Font;
+        qint64 Palette = 0;
+        bool operator==(const Key&) const = default;
+    };
+    Key key;
+    std::array<AxisDrawing, kAxisCount> axes;
+    QImage image;
+    bool valid = false;
+};
+
+TCustomPlotChart::TCustomPlotChart(QWidget* parent)
+    : QWidget(parent), m_cache(std::make_unique<Cache>()),
+      m_mouse(std::make_unique<ChartMouse>(*this)) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
+    resize(Width(), Height());
+}
+
+TCustomPlotChart::~TCustomPlotChart() = default;
+
+bool TCustomPlotChart::IsShowing() const {
+    return m_headless || isVisible();
+}
+
+void TCustomPlotChart::SetHeadless(bool headless) {
+    m_headless = headless;
+    if (headless) {
+        openPaintGate();
+    }
+}
+
+void TCustomPlotChart::openPaintGate() {
+    // Window creation opens the gate once; later changes belong to SuspendPaint's callers.
+    if (!m_gateOpened) {
+        m_gateOpened = true;
+        SetPaintSuspended(false);
+    }
+}
+
+void TCustomPlotChart::syncControlSize() {
+    if (width() != Width() || height() != Height()) {
+        const bool suspended = PaintSuspended();
+        SetControlSize(width(), height());
+        SetPaintSuspended(suspended);
+    }
+}
+
+void TCustomPlotChart::sizePlotImage(QImage& image) const {
+    const int w = std::max(0, PlotWidth() + 1);
+    const int h = std::max(0, PlotHeight() + 1);
+    if (image.width() != w || image.height() != h || image.format() != QImage::Format_RGB32) {
+        image = w > 0 && h > 0 ? QImage(w, h, QImage::Format_RGB32) : QImage();
+    }
+}
+
+void TCustomPlotChart::blankPlotImage(QImage& image) {
+    sizePlotImage(image);
+    if (image.isNull()) {
+        return;
+    }
+    QPainterCanvas canvas(image, palette());
+    canvas.SetPen(CanvasPen{ChartFrameColor(), 1, psSolid});
+    canvas.SetBrush(CanvasBrush{ChartColor(), false});
+    canvas.Rectangle(0, 0, image.width(), image.height());
+}
+
+void TCustomPlotChart::PaintPlotBackground() {
+    blankPlotImage(m_plotImage);
+}
+
+void TCustomPlotChart::PaintItems(Canvas& canvas, int DX, int SkipGrid, bool Monochrome, int DY) {
+    ItemPainter painter(*this, canvas, DX, DY, Monochrome);
+    painter.Paint(SkipGrid == 0);
+}
+
+void TCustomPlotChart::drawItemsInto(QImage& image, bool withGrid, bool monochrome) {
+    if (image.isNull()) {
+        return;
+    }
+    QPainterCanvas canvas(image, palette());
+    PaintItems(canvas, 0, withGrid ? 0 : 1, monochrome, 0);
+}
+
+void TCustomPlotChart::DrawChartBackground(Canvas& canvas) {
+    DrawControlBackground(canvas, *this);
+    ComputeLayerTransforms();
+    CanvasTextMeasure measure(canvas);
+    for (TAxis axis : {TAxis::X, TAxis::Y}) {
+        for (int layer = 1; layer <= kLayerCount; ++layer) {
+            DrawAxis(canvas, LayoutAxis(layer, axis, measure));
+        }
+    }
+}
+
+void TCustomPlotChart::buildChartImage() {
+    Cache::Key key{Width(),
+                   Height(),
+                   MarginLeft(),
+                   MarginRight(),
+                   MarginTop(),
+                   MarginBottom(),
+                   ShadowWidth(),
+                   ShadowStyle(),
+                   WindColor(),
+                   ShadowColor(),
+                   ShadowBakColor(),
+                   ChartFrameColor(),
+                   Caption(),
+                   CaptionPosX(),
+                   CaptionPosY(),
+                   CaptionAlignment(),
+                   CaptionAnchorHoriz(),
+                   CaptionAnchorVert(),
+                   Font(),
+                   palette().cacheKey()};
+    ComputeLayerTransforms();
+    // Laying the axes out refreshes their tick lists (the grid needs them) whether or not the
+    // image is rebuilt.
+    QtTextMeasure measure;
+    std::array<AxisDrawing, kAxisCount> axes;
+    bool same = m_cache->valid && m_cache->key == key;
+    int i = 0;
+    for (TAxis axis : {TAxis::X, TAxis::Y}) {
+        for (int layer = 1; layer <= kLayerCount; ++layer, ++i) {
+            axes[static_cast<std::size_t>(i)] = LayoutAxis(layer, axis, measure);
+            same = same && sameAxis(axes[static_cast<std::size_t>(i)],
+                                    m_cache->axes[static_cast<std::size_t>(i)]);
+        }
+    }
+    if (same) {
+        m_chartImage = m_cache->image;
+        return;
+    }
+    m_chartImage = QImage(Width(), Height(), QImage::Format_RGB32);
+    {
+        QPainterCanvas canvas(m_chartImage, palette());
+        DrawControlBackground(canvas, *this);
+        for (const AxisDrawing& axis : axes) {
+            DrawAxis(canvas, axis);
+        }
+    }
+    m_cache->key = std::move(key);
+    m_cache->axes = std::move(axes);
+    m_cache->image = m_chartImage;
+    m_cache->valid = true;
+}
+
+void TCustomPlotChart::Paint() {
+    if (!IsShowing() || IsLoading() || PaintSuspended()) {
+        return;
+    }
+    syncControlSize();
+    buildChartImage();
+    PaintPlotBackground();
+    drawItemsInto(m_plotImage, true, false);
+    if (!m_plotImage.isNull()) {
+        QPainter painter(&m_chartImage);
+        painter.drawImage(MarginLeft(), MarginTop(), m_plotImage);
+    }
+    Present(m_chartImage, 0, 0);
+}
+
+void TCustomPlotChart::RepaintPlot() {
+    syncControlSize();
+    PaintPlotBackground();
+    drawItemsInto(m_plotImage, true, false);
+    Present(m_plotImage, MarginLeft(), MarginTop());
+}
+
+void TCustomPlotChart::PaintItemsOver(bool withGrid) {
+    syncControlSize();
+    if (m_plotImage.isNull()) {
+        PaintPlotBackground();
+    }
+    drawItemsInto(m_plotImage, withGrid, false);
+    Present(m_plotImage, MarginLeft(), MarginTop());
+}
+
+void TCustomPlotChart::PlotAreaChanged() {
+    // The plot image takes the new size at once and keeps what it showed in the overlap.
+    const int w = std::max(0, PlotWidth() + 1);
+    const int h = std::max(0, PlotHeight() + 1);
+    if (m_plotImage.isNull() || w == 0 || h == 0) {
+        return;
+    }
+    m_plotImage = m_plotImage.copy(0, 0, w, h);
+}
+
+void TCustomPlotChart::Present(const QImage& image, int x, int y) {
+    if (image.isNull()) {
+        return;
+    }
+    const QSize size(Width(), Height());
+    if (x == 0 && y == 0 && image.size() == size) {
+        m_shown = image; // shares the pixels until either side is drawn on
+    } else {
+        if (m_shown.size() != size) {
+            QImage resized(size, QImage::Format_RGB32);
+            resized.fill(Qt::white);
+            if (!m_shown.isNull()) {
+                QPainter painter(&resized);
+                painter.drawImage(0, 0, m_shown);
+            }
+            m_shown = resized;
+        }
+        QPainter painter(&m_shown);
+        painter.drawImage(x, y, image);
+    }
+    m_presentPending = true;
+    if (!m_inPaintEvent) {
+        update();
+    }
+}
+
+void TCustomPlotChart::paintEvent(QPaintEvent*) {
+    m_inPaintEvent = true;
+    // A paint request that no Present caused comes from the platform (uncovered, resized):
+    // it rebuilds everything, as the original control does.
+    if (!m_presentPending) {
+        try {
+            Paint();
+        } catch (const Exception&) {
+            // A chart that cannot be painted (a logarithmic axis with a bound ≤ 0) keeps its
+            // last picture; the operation that caused it reports the error.
+        }
+    }
+    m_presentPending = false;
+    QPainter painter(this);
+    if (m_shown.isNull()) {
+        painter.fillRect(rect(), palette().color(QPalette::Window));
+    } else {
+        painter.drawImage(0, 0, m_shown);
+        if (m_shown.width() < width()) {
+            painter.fillRect(m_shown.width(), 0, width() - m_shown.width(), height(),
+                             palette().color(QPalette::Window));
+        }
+        if (m_shown.height() < height()) {
+            painter.fillRect(0, m_shown.height(), width(), height() - m_shown.height(),
+                             palette().color(QPalette::Window));
+        }
+    }
+    m_mouse->paintOverlay(painter);
+    m_inPaintEvent = false;
+}
+
+void TCustomPlotChart::resizeEvent(QResizeEvent*) {
+    syncControlSize();
+    m_presentPending = false;
+}
+
+void TCustomPlotChart::showEvent(QShowEvent*) {
+    openPaintGate();
+    syncControlSize();
+    m_presentPending = false;
+}
+
+void TCustomPlotChart::mousePressEvent(QMouseEvent* event) {
+    m_mouse->mousePressEvent(event);
+}
+void TCustomPlotChart::mouseMoveEvent(QMouseEvent* event) {
+    m_mouse->mouseMoveEvent(event);
+}
+void TCustomPlotChart::mouseReleaseEvent(QMouseEvent* event) {
+    m_mouse->mouseReleaseEvent(event);
+}
+void TCustomPlotChart::mouseDoubleClickEvent(QMouseEvent* event) {
+    m_mouse->mouseDoubleClickEvent(event);
+}
+void TCustomPlotChart::enterEvent(QEnterEvent* event) {
+    m_mouse->enterEvent(event);
+}
+void TCustomPlotChart::leaveEvent(QEvent* event) {
+    m_mouse->leaveEvent(event);
+}
+
+std::string TCustomPlotChart::BitmapFileName(const std::string& FileName) {
+    const std::size_t slash = FileName.find_last_of('/');
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    std::string name = FileName.substr(nameStart);
+    const std::size_t dot = name.find('.');
+    if (dot != std::string::npos) {
+        name.erase(dot);
+    }
+    return FileName.substr(0, nameStart) + name + ".bmp";
+}
+
+namespace {
+
+// The colours a monochrome export replaces, and their saved values.
+struct ColourSet {
+    TColor Wind, Chart, Frame, FontColor, Shadow, ShadowBak;
+    std::array<TColor, kAxisCount> AxisColor;
+    std::array<TColor, kAxisCount> AxisFont;
+};
+
+ColourSet readColours(TCustomPlotChart& chart) {
+    ColourSet set{chart.WindColor(),
+                  chart.ChartColor(),
+                  chart.ChartFrameColor(),
+                  chart.Font().Color,
+                  chart.ShadowColor(),
+                  chart.ShadowBakColor(),
+                  {},
+                  {}};
+    for (int i = 0; i < kAxisCount; ++i) {
+        TScaleProps& props = chart.ScaleProps(i / 2 + 1, i % 2 == 0 ? TAxis::X : TAxis::Y);
+        set.AxisColor[static_cast<std::size_t>(i)] = props.ColorScale();
+        set.AxisFont[static_cast<std::size_t>(i)] = props.Font().Color;
+    }
+    return set;
+}
+
+void writeColours(TCustomPlotChart& chart, const ColourSet& set) {
+    chart.SetWindColor(set.Wind);
+    chart.SetChartColor(set.Chart);
+    chart.SetChartFrameColor(set.Frame);
+    if (chart.Font().Color != set.FontColor) {
+        TChartFont font = chart.Font();
+        font.Color = set.FontColor;
+        chart.SetFont(font);
+    }
+    chart.SetShadowColor(set.Shadow);
+    chart.SetShadowBakColor(set.ShadowBak);
+    for (int i = 0; i < kAxisCount; ++i) {
+        TScaleProps& props = chart.ScaleProps(i / 2 + 1, i % 2 == 0 ? TAxis::X : TAxis::Y);
+        // Each setter re-applies the settings to the axis painter.
+        if (props.ColorScale() != set.AxisColor[static_cast<std::size_t>(i)]) {
+            props.SetColorScale(set.AxisColor[static_cast<std::size_t>(i)]);
+        }
+        if (props.Font().Color != set.AxisFont[static_cast<std::size_t>(i)]) {
+            TChartFont font = props.Font();
+            font.Color = set.AxisFont[static_cast<std::size_t>(i)];
+            props.SetFont(font);
+        }
+    }
+}
+
+ColourSet monochromeColours() {
+    ColourSet set{clWhite, clWhite, clBlack, clBlack, clSilver, clWhite, {}, {}};
+    set.AxisColor.fill(clBlack);
+    set.AxisFont.fill(clBlack);
+    return set;
+}
+
+} // namespace
+
+void TCustomPlotChart::ExportBitmap(const std::string& FileName, bool Monochrome) {
+    syncControlSize();
+    QImage plot = m_plotImage;
+    sizePlotImage(plot);
+    SetPaintSuspended(true);
+    // Property setters must not repaint the screen in the middle of the export.
+    const bool autoRedraw = AutoRedraw();
+    SetAutoRedraw(false);
+    const ColourSet saved = readColours(*this);
+    auto restore = [&] {
+        if (Monochrome) {
+            writeColours(*this, saved);
+        }
+        SetAutoRedraw(autoRedraw);
+        SetPaintSuspended(false);
+    };
+    try {
+        if (Monochrome) {
+            writeColours(*this, monochromeColours());
+        }
+        buildChartImage();
+        blankPlotImage(plot);
+        drawItemsInto(plot, true, Monochrome);
+        if (!plot.isNull()) {
+            QPainter painter(&m_chartImage);
+            painter.drawImage(MarginLeft(), MarginTop(), plot);
+        }
+        WriteBmp(m_chartImage, BitmapFileName(FileName));
+    } catch (...) {
+        restore();
+        throw;
+    }
+    restore();
+}

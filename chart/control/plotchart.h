@@ -1,0 +1,115 @@
+#pragma once
+// The chart control: a Qt widget over the plain chart core. It owns the two off-screen images
+// (ChartImage: the whole control; PlotImage: the plot area), rebuilds them in Paint, draws the
+// items in PaintItems and shows the result through Present and the widget's paint event. Mouse
+// events go to a ChartMouse.
+//
+// Painting is explicit (AutoRedraw is off in this program): property changes and appends paint
+// nothing; Redraw, RedrawItems, SuspendPaint(false) and the platform's paint requests (show,
+// resize, expose) do. The chart can paint without a screen: SetHeadless(true) makes it count as
+// showing while it is never shown (the render tool and the benchmarks use this).
+
+#include "chart/control/canvas.h"
+#include "chart/control/chartmouse.h"
+#include "chart/core/plotchartcore.h"
+
+#include <QImage>
+#include <QWidget>
+#include <memory>
+#include <string>
+
+class TCustomPlotChart : public QWidget, public PlotChartCore {
+    Q_OBJECT
+
+public:
+    explicit TCustomPlotChart(QWidget* parent = nullptr);
+    ~TCustomPlotChart() override;
+
+    // ---- Painting ---------------------------------------------------------------------------
+    // Visible on screen, or headless.
+    bool IsShowing() const override;
+    // Full rebuild: chart image, plot background, grid and items, then Present of the chart
+    // image. Nothing while not showing or while PaintSuspended.
+    void Paint() override;
+    // Sizes PlotImage to the plot area (+1 in each direction) and blanks it: ChartColor inside,
+    // ChartFrameColor outline.
+    void PaintPlotBackground() override;
+    // Draws grid (unless SkipGrid ≠ 0) and every drawable item into `canvas`, whose origin is
+    // the chart pixel (MarginLeft − DX, MarginTop − DY); the plot outline last. Monochrome draws
+    // items in black (filled kinds in silver). Items with a NaN coordinate, a layer outside
+    // 1..16 or an unknown kind are not drawn.
+    virtual void PaintItems(Canvas& canvas, int DX, int SkipGrid, bool Monochrome, int DY);
+    // Draws the chart image's content (background, shadow, title, axes) into `canvas` sized
+    // Width() × Height(), and refreshes every painted axis's tick list. Does not touch ChartImage.
+    void DrawChartBackground(Canvas& canvas);
+
+    // Copies `image` onto the shown picture at (x, y) and schedules the widget's repaint.
+    virtual void Present(const QImage& image, int x, int y);
+    // The picture the widget shows (the last presented state), Width() × Height().
+    const QImage& ShownImage() const { return m_shown; }
+
+    const QImage& ChartImage() const { return m_chartImage; }
+    const QImage& PlotImage() const { return m_plotImage; }
+
+    // ---- Export -----------------------------------------------------------------------------
+    // Renders the whole control afresh off screen and writes it as a 24-bit BMP to
+    // BitmapFileName(FileName). Monochrome: white background, black frame, texts, axes and
+    // items, silver shadow; the grid keeps its colour. The chart's colours and the paint gate are
+    // restored on every path. Raises EFCreateError or EWriteError (texts in bmpwriter.h).
+    void ExportBitmap(const std::string& FileName, bool Monochrome);
+    // The name the export writes: the directory part kept, the file-name part cut at its first
+    // "." and ".bmp" appended ("data/run.1.txt" → "data/run.bmp", ".x" → ".bmp").
+    static std::string BitmapFileName(const std::string& FileName);
+
+    // ---- Headless use -----------------------------------------------------------------------
+    // Headless: the chart paints although it is never shown; this also opens the paint gate as
+    // window creation does. The widget's size is the chart's size (resize() the widget).
+    void SetHeadless(bool headless);
+    bool Headless() const { return m_headless; }
+
+    ChartMouse& Mouse() { return *m_mouse; }
+
+protected:
+    // Overrides of the core's hooks.
+    void RepaintPlot() override;
+    void PaintItemsOver(bool withGrid) override;
+    void PlotAreaChanged() override;
+
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    class Cache;
+
+    void syncControlSize();
+    void openPaintGate();
+    void buildChartImage();
+    void sizePlotImage(QImage& image) const;
+    void blankPlotImage(QImage& image);
+    void drawItemsInto(QImage& image, bool withGrid, bool monochrome);
+
+    QImage m_chartImage;
+    QImage m_plotImage;
+    QImage m_shown;
+    std::unique_ptr<Cache> m_cache;
+    std::unique_ptr<ChartMouse> m_mouse;
+    bool m_headless = false;
+    bool m_gateOpened = false;
+    bool m_presentPending = false;
+    bool m_inPaintEvent = false;
+};
+
+// The published chart control.
+class TPlotChart : public TCustomPlotChart {
+    Q_OBJECT
+
+public:
+    explicit TPlotChart(QWidget* parent = nullptr) : TCustomPlotChart(parent) {}
+};
