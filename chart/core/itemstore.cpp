@@ -93,6 +93,8 @@ void RecordBuffer::truncate(std::size_t count) {
     }
 }
 
+ItemStore::ItemStore() = default;
+
 ItemStore::~ItemStore() {
     std::free(m_data);
 }
@@ -189,8 +191,8 @@ void ItemStore::DeleteItem(int index) {
                  (n - 1 - i) * sizeof(ChartItem));
     --m_count;
     if (m_front > 0) {
-        // The vacated slot Count() is now covered-free only at its physical place +m_front:
-        // the shadow gains slot Count() (the former last item) and returns its last slot.
+        // The shadow gains slot Count() (the former last item) at its front, and its last
+        // slot is no longer covered: its image goes back to its own place.
         const ChartItem uncovered = m_shadow->back();
         m_shadow->popBack();
         m_shadow->pushFront(last);
