@@ -18,3 +18,11 @@ bool SetAnyBaudRate(int handle, std::uint32_t baudRate) {
     t.c_ospeed = baudRate;
     return ioctl(handle, TCSETS2, &t) == 0;
 }
+
+std::uint32_t GetBaudRate(int handle) {
+    struct termios2 t {};
+    if (ioctl(handle, TCGETS2, &t) != 0) {
+        return 0;
+    }
+    return t.c_ospeed;
+}

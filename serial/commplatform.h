@@ -89,3 +89,5 @@ private:
 // the driver refuses. Lives in its own source file because <asm/termbits.h> clashes with
 // <termios.h>.
 bool SetAnyBaudRate(int handle, std::uint32_t baudRate);
+// The output baud rate in force on an open terminal, 0 when it cannot be read.
+std::uint32_t GetBaudRate(int handle);
