@@ -16,6 +16,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QWidget>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -24,7 +25,6 @@
 
 class QLocalServer;
 class QLocalSocket;
-class QWidget;
 
 // The shared block, without Qt. Its 16 bytes hold the first copy's process id at offset 0
 // (native 32-bit integer); bytes 4..15 stay 0. The block is created with mode 0600, so each
