@@ -214,8 +214,9 @@ void PlotChartCore::RedrawItems() {
 }
 
 void PlotChartCore::AutoRedrawRequest() {
+    // Colours, caption and shadow live in the chart image, so a full rebuild.
     if (m_autoRedraw) {
-        Redraw();
+        Paint();
     }
 }
 

@@ -171,7 +171,7 @@ protected:
     // RedrawItems' drawing: the items over the current plot image, grid when withGrid, then
     // present it. Base: nothing.
     virtual void PaintItemsOver(bool withGrid) { (void)withGrid; }
-    // A property setter asks for a repaint: Redraw when AutoRedraw is on.
+    // A property setter asks for a repaint: Paint() when AutoRedraw is on.
     void AutoRedrawRequest() override;
 
     void SetLastShownIndex(int value) { m_lastShownIndex = value; }
