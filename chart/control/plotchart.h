@@ -69,6 +69,19 @@ public:
 
     ChartMouse& Mouse() { return *m_mouse; }
 
+    // ---- Mouse properties (state and notifications live in Mouse()) -------------------------
+    TMouseActMode MouseAction() const { return m_mouse->MouseAction(); }
+    void SetMouseAction(TMouseActMode value) { m_mouse->SetMouseAction(value); }
+    bool MouseCursorFixed() const { return m_mouse->MouseCursorFixed(); }
+    void SetMouseCursorFixed(bool value) { m_mouse->SetMouseCursorFixed(value); }
+    bool Isometric() const { return m_mouse->Isometric(); }
+    void SetIsometric(bool value) { m_mouse->SetIsometric(value); }
+    // Repaints `area` from the shown picture without rebuilding the chart (the rubber band).
+    void UpdateShownArea(const QRect& area) {
+        m_presentPending = true;
+        update(area);
+    }
+
 protected:
     // Overrides of the core's hooks.
     void RepaintPlot() override;
