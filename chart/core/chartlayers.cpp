@@ -27,6 +27,19 @@ double toDouble(long double v) {
     return static_cast<double>(v);
 }
 
+// Widens an empty request by MinRange / 2 to each side. Rounding can leave the result a few
+// units in the last place short of MinRange (10 ± 5e-11 is), or unchanged for large values,
+// which would make the range test refuse it; such bounds move outward by single ulps until the
+// span is MinRange.
+void widenToMinRange(double& low, double& high, double minRange) {
+    high += minRange / 2;
+    low -= minRange / 2;
+    for (int i = 0; i < 64 && std::isfinite(high - low) && std::fabs(high - low) < minRange; ++i) {
+        low = std::nextafter(low, -HUGE_VAL);
+        high = std::nextafter(high, HUGE_VAL);
+    }
+}
+
 bool validLayer(int layer) {
     return layer >= 1 && layer <= ChartLayers::kLayerCount;
 }
@@ -181,8 +194,7 @@ void ChartLayers::SetLayerRange(int layer, double xLow, double yLow, double xHig
                 xh *= 1.1;
                 xl /= 1.1;
             } else {
-                xh += px.MinRange() / 2;
-                xl -= px.MinRange() / 2;
+                widenToMinRange(xl, xh, px.MinRange());
             }
         }
         if (yl == yh) {
@@ -190,8 +202,7 @@ void ChartLayers::SetLayerRange(int layer, double xLow, double yLow, double xHig
                 yh *= 1.1;
                 yl /= 1.1;
             } else {
-                yh += py.MinRange() / 2;
-                yl -= py.MinRange() / 2;
+                widenToMinRange(yl, yh, py.MinRange());
             }
         }
         ApplyLayerRange(l, xl, yl, xh, yh);
