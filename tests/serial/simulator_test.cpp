@@ -1,0 +1,253 @@
+// The simulated device: option parsing, the lines it generates and their fault shapes, and the
+// real program feeding the serial component through its link.
+
+#include "serial/serialcomm.h"
+#include "tests/serial/ptyfixture.h"
+#include "tools/sim/linegenerator.h"
+#include "tools/sim/simoptions.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <set>
+#include <spawn.h>
+#include <sys/wait.h>
+
+using namespace std::chrono_literals;
+
+extern char** environ;
+
+TEST(SimOptions, ParsesTheDemoCallAndRejectsBadInput) {
+    const SimOptions demo = ParseSimOptions(
+        {"--com", "5", "--channels", "1", "--wave", "sine", "--rate", "200", "--quiet"});
+    EXPECT_EQ(demo.com, 5u);
+    EXPECT_EQ(demo.channels, 1);
+    EXPECT_EQ(demo.wave, SimWave::Sine);
+    EXPECT_DOUBLE_EQ(demo.rate, 200.0);
+    EXPECT_TRUE(demo.quiet);
+    EXPECT_EQ(demo.count, -1);
+
+    const SimOptions faults = ParseSimOptions(
+        {"--fault", "split,garbage", "--fault", "hangup", "--rate", "max", "--count", "7"});
+    EXPECT_EQ(faults.faults, kFaultSplit | kFaultGarbage | kFaultHangUp);
+    EXPECT_EQ(faults.rate, 0.0);
+    EXPECT_EQ(faults.count, 7);
+
+    const std::vector<std::vector<std::string>> bad = {
+        {"--channels", "3"},  {"--com", "0"},      {"--rate", "-1"},      {"--rate", "fast"},
+        {"--wave", "square"}, {"--fault", "melt"}, {"--count"},           {"--decimals", "x"},
+        {"--bogus"},          {"--period", "0"},   {"--notation", "hex"},
+    };
+    for (const auto& args : bad) {
+        EXPECT_THROW(ParseSimOptions(args), std::invalid_argument) << args[0];
+    }
+    EXPECT_NE(SimUsage().find("--fault"), std::string::npos);
+}
+
+namespace {
+
+std::string joined(const std::vector<std::string>& pieces) {
+    std::string s;
+    for (const auto& p : pieces) {
+        s += p;
+    }
+    return s;
+}
+
+} // namespace
+
+TEST(SimLines, FormatsOneAndTwoChannelsInPlainAndExponentNotation) {
+    SimOptions o;
+    o.period = 4;
+    LineGenerator plain(o);
+    EXPECT_EQ(joined(plain.next()), "0.000\r\n");
+    EXPECT_EQ(joined(plain.next()), "1.000\r\n");
+
+    o.channels = 2;
+    o.notation = SimNotation::Mixed;
+    o.decimals = 2;
+    LineGenerator two(o);
+    EXPECT_EQ(joined(two.next()), "0.00;-0.50\r\n");
+    EXPECT_EQ(joined(two.next()), "1.00e+00;0.00e+00\r\n");
+
+    for (SimWave wave : {SimWave::Sine, SimWave::Ramp, SimWave::Noise, SimWave::Steps}) {
+        SimOptions w;
+        w.wave = wave;
+        w.amplitude = 2;
+        w.offset = 10;
+        LineGenerator g(w);
+        std::set<double> seen;
+        for (int i = 0; i < 400; ++i) {
+            const double v = g.value(0, i);
+            ASSERT_GE(v, 8.0);
+            ASSERT_LE(v, 12.0);
+            seen.insert(v);
+        }
+        EXPECT_GE(seen.size(), 4u); // it moves
+    }
+}
+
+TEST(SimLines, FaultsShapeTheLinesAsDocumented) {
+    SimOptions clean;
+    clean.faultEvery = 5;
+    SimOptions o = clean;
+
+    // Split: the pieces are the clean line, and every position occurs.
+    o.faults = kFaultSplit;
+    LineGenerator split(o), reference(clean);
+    std::set<std::size_t> positions;
+    for (int i = 0; i < 50; ++i) {
+        const auto pieces = split.next();
+        const std::string line = joined(reference.next());
+        ASSERT_EQ(pieces.size(), 2u);
+        EXPECT_EQ(pieces[0] + pieces[1], line);
+        positions.insert(pieces[0].size());
+    }
+    for (std::size_t p = 1; p < 7; ++p) { // "0.000\r\n" and "-0.xxx\r\n"
+        EXPECT_TRUE(positions.count(p)) << p;
+    }
+
+    const struct {
+        unsigned fault;
+        std::function<void(const std::string& faulty, const std::string& clean)> check;
+    } cases[] = {
+        {kFaultLoneCr, [](const std::string& f,
+                          const std::string& c) { EXPECT_EQ(f, c.substr(0, c.size() - 1)); }},
+        {kFaultNoTerminator, [](const std::string& f,
+                                const std::string& c) { EXPECT_EQ(f, c.substr(0, c.size() - 2)); }},
+        {kFaultOverRange,
+         [](const std::string& f, const std::string&) { EXPECT_EQ(f, "1e39\r\n"); }},
+        {kFaultGarbage,
+         [](const std::string& f, const std::string& c) {
+             ASSERT_GT(f.size(), c.size() + 2);
+             EXPECT_EQ(f[0], '\0');
+             EXPECT_EQ(f.substr(f.size() - c.size()), c);
+         }},
+    };
+    for (const auto& c : cases) {
+        o.faults = c.fault;
+        LineGenerator faulty(o), ref(clean);
+        for (int i = 1; i <= 20; ++i) {
+            const std::string f = joined(faulty.next()), r = joined(ref.next());
+            if (i % 5 == 0) {
+                c.check(f, r);
+            } else {
+                EXPECT_EQ(f, r);
+            }
+        }
+    }
+}
+
+namespace {
+
+// Runs plotmira-sim with arguments; ends it with SIGTERM unless it has ended.
+class SimProcess {
+public:
+    explicit SimProcess(std::vector<std::string> args) {
+        args.insert(args.begin(), PLOTMIRA_SIM_PATH);
+        std::vector<char*> argv;
+        for (auto& a : args) {
+            argv.push_back(a.data());
+        }
+        argv.push_back(nullptr);
+        if (posix_spawn(&m_pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+            m_pid = -1;
+        }
+    }
+    ~SimProcess() {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGTERM);
+            wait();
+        }
+    }
+    bool running() const { return m_pid > 0; }
+    int wait() {
+        int status = 0;
+        ::waitpid(m_pid, &status, 0);
+        m_pid = -1;
+        return status;
+    }
+    void terminate() { ::kill(m_pid, SIGTERM); }
+
+private:
+    pid_t m_pid = -1;
+};
+
+bool waitForPath(const std::filesystem::path& p) {
+    for (int i = 0; i < 500 && !std::filesystem::is_symlink(p); ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
+    return std::filesystem::is_symlink(p);
+}
+
+} // namespace
+
+TEST(SimDevice, FeedsTheComponentExactlyWhatItGeneratesAndRemovesItsLink) {
+    if (std::string(PLOTMIRA_SIM_PATH).empty()) {
+        GTEST_SKIP() << "plotmira-sim not built";
+    }
+    PortFolder ports;
+    const std::vector<std::string> simArgs = {
+        "--channels", "2",       "--rate", "max",    "--fault", "split,garbage,burst", "--wave",
+        "noise",      "--count", "20000",  "--seed", "9",       "--notation",          "mixed"};
+    std::vector<std::string> args = simArgs;
+    for (const char* a : {"--com", "9", "--ports", "", "--quiet"}) {
+        args.emplace_back(a);
+    }
+    args[args.size() - 2] = ports.path().string();
+    SimProcess sim(args);
+    ASSERT_TRUE(sim.running());
+    ASSERT_TRUE(waitForPath(ports.path() / "COM9"));
+
+    auto loop = MainLoop::create();
+    TSerialComm comm;
+    comm.SetMainThreadInvoker(loop->invoker());
+    comm.SetComPortNo(9);
+    std::string received;
+    comm.OnAfterReceive = [&](TCommBaseIO*, const char* b, std::uint32_t n) {
+        received.append(b, n);
+    };
+    comm.SetActive(true);
+
+    LineGenerator expected(ParseSimOptions(simArgs));
+    std::string all;
+    while (expected.lines() < 20000) {
+        all += joined(expected.next());
+    }
+    EXPECT_TRUE(loop->runUntil([&] { return received.size() >= all.size(); }, 30s));
+    EXPECT_TRUE(received == all) << received.size() << " of " << all.size();
+    EXPECT_EQ(sim.wait(), 0);
+    EXPECT_FALSE(std::filesystem::exists(ports.path() / "COM9"));
+}
+
+TEST(SimDevice, HangUpClosesTheComponentAndSigtermRemovesTheLink) {
+    if (std::string(PLOTMIRA_SIM_PATH).empty()) {
+        GTEST_SKIP() << "plotmira-sim not built";
+    }
+    PortFolder ports;
+    {
+        SimProcess sim({"--com", "4", "--ports", ports.path().string(), "--rate", "2000", "--count",
+                        "200", "--fault", "hangup", "--wait-reader", "--quiet"});
+        ASSERT_TRUE(waitForPath(ports.path() / "COM4"));
+        auto loop = MainLoop::create();
+        TSerialComm comm;
+        comm.SetMainThreadInvoker(loop->invoker());
+        comm.SetComPortNo(4);
+        std::size_t bytes = 0;
+        comm.OnAfterReceive = [&](TCommBaseIO*, const char*, std::uint32_t n) { bytes += n; };
+        comm.SetActive(true);
+        EXPECT_TRUE(loop->runUntil([&] { return !comm.Active(); }, 20s));
+        EXPECT_GT(bytes, 0u);
+        EXPECT_EQ(sim.wait(), 0);
+    }
+    {
+        SimProcess sim(
+            {"--com", "6", "--ports", ports.path().string(), "--rate", "200", "--quiet"});
+        ASSERT_TRUE(waitForPath(ports.path() / "COM6"));
+        sim.terminate();
+        const int status = sim.wait();
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        EXPECT_FALSE(std::filesystem::is_symlink(ports.path() / "COM6"));
+    }
+}
