@@ -265,6 +265,7 @@ void TCustomComm::ProcessCommEvent(std::uint32_t mask) {
             publishUnread(0); // the comm-event worker sees the failure at its next wait
             return;
         }
+        publishUnread(0); // unless bytes are left queued below
         if (errors != 0) {
             publishUnread(m_comStat.cbInQue);
             DoCommError(errors, 0, static_cast<TComStateFlags>(m_comStat.Flags & 0xff));
