@@ -1,0 +1,57 @@
+// The "Datei" commands: bitmap export, saving and loading a session, through the two file
+// dialogs (or the runner tests install instead).
+
+#include "app/window/form1.h"
+
+#include "chart/control/plotchart.h"
+
+#include <QFile>
+#include <QFileDialog>
+
+namespace {
+
+const char* const kBitmapFilter = "Graphic Files (*.bmp)|*.BMP";
+const char* const kSessionFilter = "Plotmira Files (*.pmx)|*.PMX";
+
+// The chart takes file names as the file system spells them.
+std::string fileSystemName(const QString& name) {
+    return QFile::encodeName(name).toStdString();
+}
+
+} // namespace
+
+QString TForm1::runFileDialog(const FileDialogRequest& request) {
+    if (m_fileDialogRunner) {
+        return m_fileDialogRunner(request);
+    }
+    QFileDialog& dialog =
+        request.DialogKind == FileDialogRequest::Kind::Save ? *SaveDialog1 : *OpenDialog1;
+    return RunFileDialog(dialog, request);
+}
+
+void TForm1::GrafikSpeichernBMPClick() {
+    const QString name = runFileDialog(
+        {FileDialogRequest::Kind::Save, QStringLiteral(".bmp"), QString::fromUtf8(kBitmapFilter)});
+    if (name.isEmpty()) {
+        return;
+    }
+    PlotChart1->ExportBitmap(fileSystemName(name), true);
+}
+
+void TForm1::ErfassungSpeichernClick() {
+    const QString name = runFileDialog(
+        {FileDialogRequest::Kind::Save, QStringLiteral(".pmx"), QString::fromUtf8(kSessionFilter)});
+    if (name.isEmpty()) {
+        return;
+    }
+    PlotChart1->SaveItemsToFile(fileSystemName(name));
+}
+
+void TForm1::ErfassungladenClick() {
+    const QString name = runFileDialog(
+        {FileDialogRequest::Kind::Open, QStringLiteral(".pmx"), QString::fromUtf8(kSessionFilter)});
+    if (name.isEmpty()) {
+        return;
+    }
+    PlotChart1->LoadItemsFromFile(fileSystemName(name), true);
+}

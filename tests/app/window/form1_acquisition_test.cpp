@@ -1,0 +1,200 @@
+// Acquisition through the real window from a pseudo-terminal on COM5: Start, live samples,
+// Stop, the stop conditions of the pipeline and closing the window while acquiring.
+
+#include "form1_testsupport.h"
+
+#include "chart/control/plotchart.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <string>
+
+namespace {
+
+using Acquiring = Form1Test;
+
+std::string lines(int from, int to) {
+    std::string text;
+    for (int i = from; i <= to; ++i) {
+        text += std::to_string(i % 10) + ".5\r\n";
+    }
+    return text;
+}
+
+TEST_F(Acquiring, StartPlotsWhatTheDeviceSendsAndStopReturnsToIdle) {
+    auto device = Device();
+    QTest::mouseClick(Form->StartButton, Qt::LeftButton);
+    ASSERT_TRUE(Exceptions.empty()) << Exceptions[0].toStdString();
+    expectAcquiringControls(*Form);
+    EXPECT_TRUE(Form->ZoomRadioButton->isEnabled()); // normal mode
+    EXPECT_TRUE(Form->PortActive());
+    EXPECT_TRUE(Form->CircularProgress->IsSpinning());
+
+    device->Write("1.5\r\n2.5\r\n3");
+    ASSERT_TRUE(WaitFor([&] { return Acq().SampleCount == 2; }));
+    device->Write(".25\r\n");
+    ASSERT_TRUE(WaitFor([&] { return Acq().SampleCount == 3; }));
+    EXPECT_EQ(Form->Label10->text(), QStringLiteral(" 3,25"));
+    EXPECT_EQ(Form->StatusPanels[0]->text(), QStringLiteral("3"));
+    EXPECT_TRUE(Form->StatusPanels[1]->text().startsWith(QStringLiteral("ComBuffer: ")));
+    EXPECT_TRUE(Form->StatusPanels[2]->text().endsWith(QStringLiteral(" ms Skal.+Grafik")));
+    // One channel in normal mode: a move-to at x 0, then draw-tos at the sample numbers.
+    ASSERT_EQ(Form->PlotChart1->ItemCount(), 3);
+    EXPECT_DOUBLE_EQ(Form->PlotChart1->Item(0).X, 0.0);
+    EXPECT_DOUBLE_EQ(Form->PlotChart1->Item(2).X, 3.0);
+    EXPECT_DOUBLE_EQ(Form->PlotChart1->Item(2).Y, 3.25);
+
+    QTest::mouseClick(Form->StopButton, Qt::LeftButton);
+    expectIdle(*Form);
+    EXPECT_FALSE(Form->CircularProgress->IsSpinning());
+    device->Write("9\r\n");
+    QTest::qWait(50);
+    EXPECT_EQ(Acq().SampleCount, 3); // nothing is read after Stop
+}
+
+TEST_F(Acquiring, FieldsWithEitherSeparatorScaleTheSamples) {
+    auto device = Device();
+    Form->DatSkalEdit->setText(QStringLiteral("2,5"));
+    Form->DatOffsetEdit->setText(QStringLiteral("-1.0"));
+    QTest::mouseClick(Form->StartButton, Qt::LeftButton);
+    ASSERT_TRUE(Exceptions.empty());
+    device->Write("4\r\n");
+    ASSERT_TRUE(WaitFor([&] { return Acq().SampleCount == 1; }));
+    EXPECT_FLOAT_EQ(Acq().Value1, 9.0f);
+    EXPECT_EQ(Form->Label10->text(), QStringLiteral(" 9"));
+    QTest::mouseClick(Form->StopButton, Qt::LeftButton);
+}
+
+TEST_F(Acquiring, TwoChannelsDrawOneSegmentPerChannel) {
+    auto device = Device();
+    QTest::mouseClick(Form->CH2RadioButton, Qt::LeftButton);
+    QTest::mouseClick(Form->StartButton, Qt::LeftButton);
+    device->Write("1.5;2.5\r\n");
+    ASSERT_TRUE(WaitFor([&] { return Acq().SampleCount == 1; }));
+    EXPECT_EQ(Form->Label10->text(), QStringLiteral(" 1,5        2,5"));
+    ASSERT_EQ(Form->PlotChart1->ItemCount(), 2);
+    EXPECT_EQ(Form->PlotChart1->Item(0).Layer, 1);
+    EXPECT_EQ(Form->PlotChart1->Item(1).Layer, 2);
+    QTest::mouseClick(Form->StopButton, Qt::LeftButton);
+    expectIdle(*Form);
+}
+
+TEST_F(Acquiring, TrendStartRunsResetAndLocksZoom) {
+    auto device = Device();
+    QTest::mouseClick(Form->TrendCheckBox, Qt::LeftButton);
+    Form->GraphXmaxEdit->setText(QStringLiteral("40"));
+    QTest::mouseClick(Form->StartButton, Qt::LeftButton);
+    ASSERT_TRUE(Exceptions.empty());
+    EXPECT_TRUE(Acq().TrendMode);
+    EXPECT_FALSE(Form->ZoomRadioButton->isEnabled());
+    EXPECT_DOUBLE_EQ(Form->PlotChart1->Scale1X().RangeHigh(), 40.0);
+    device->Write(lines(1, 30));
+    ASSERT_TRUE(WaitFor([&] { return Acq().SampleCount == 30; }));
+    // XMax 40: samples 1 to 21 fill the window, every later one scrolls by one unit.
+    EXPECT_DOUBLE_EQ(Form->PlotChart1->Scale1X().RangeLow(), 9.0);
+    EXPECT_EQ(Form->PlotChart1->ItemCount(), 21);
+
+    QTest::mouseClick(Form->StopButton, Qt::LeftButton);
+    expectIdle(*Form);
+    EXPECT_FALSE(Acq().TrendMode);
+    EXPECT_TRUE(Form->TrendCheckBox->isChecked()); // read again at the next Start
+    EXPECT_FALSE(Form->NormalRadioButton->isChecked());
+    EXPECT_FALSE(Form->ZoomRadioButton->isChecked());
+    EXPECT_EQ(Form->ChartMouseAction(), maPan);
+}
+
+TEST_F(Acquiring, NormalDuringTrendGoesOnInNormalMode) {
+    auto device = Device();
+    QTest::mouseClick(Form->TrendCheckBox, Qt::LeftButton);
+    QTest::mouseClick(Form->StartButton, Qt::LeftButton);
+    device->Write(lines(1, 5));
+    ASSERT_TRUE(WaitFor([&] { return Acq().SampleCount == 5; }));
+    QTest::mouseClick(Form->NormalRadioButton, Qt::LeftButton);
+    EXPECT_FALSE(Acq().TrendMode);
+    EXPECT_EQ(Form->PlotChart1->ItemCount(), 0); // unchecking Trend cleared the chart
+    EXPECT_TRUE(Form->PortActive());
+    device->Write(lines(6, 7));
+    ASSERT_TRUE(WaitFor([&] { return Acq().SampleCount == 7; }));
+    EXPECT_EQ(Form->PlotChart1->ItemCount(), 2);
+    QTest::mouseClick(Form->StopButton, Qt::LeftButton);
+}
+
+TEST_F(Acquiring, MemoryMaximumStopsWithItsMessageAndEnablesTheMenu) {
+    auto device = Device();
+    QTest::mouseClick(Form->StartButton, Qt::LeftButton);
+    Acq().MemoryMax = 20; // the window's limit is 100000; the path is the same
+    device->Write(lines(1, 25));
+    ASSERT_TRUE(WaitFor([&] { return !Form->IsAcquiring(); }));
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0], QStringLiteral("Speichermaximum erreicht"));
+    EXPECT_EQ(Acq().SampleCount, 21);
+    EXPECT_EQ(Form->StatusPanels[0]->text(), QStringLiteral("21"));
+    EXPECT_EQ(Form->PlotChart1->ItemCount(), 20);
+    expectIdle(*Form);
+    EXPECT_TRUE(Exceptions.empty());
+}
+
+TEST_F(Acquiring, OversizedBlockStopsWithBufferOverflow) {
+    auto device = Device();
+    QTest::mouseClick(Form->StartButton, Qt::LeftButton);
+    // A pseudo-terminal never delivers more than 4095 bytes at once; a fast real port can.
+    const std::string block(16001, '1');
+    Form->SerialComm1AfterReceive(block.data(), static_cast<std::uint32_t>(block.size()));
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0], QString::fromUtf8("Com Pufferüberlauf"));
+    EXPECT_EQ(Form->StatusPanels[1]->text(), QStringLiteral("ComBuffer: 16001     "));
+    EXPECT_EQ(Acq().SampleCount, 0);
+    expectIdle(*Form);
+}
+
+TEST_F(Acquiring, ValueBeyondSingleRangeStopsThroughTheFatalErrorPath) {
+    auto device = Device();
+    QTest::mouseClick(Form->StartButton, Qt::LeftButton);
+    device->Write("1\r\n1e39\r\n2\r\n");
+    ASSERT_TRUE(WaitFor([&] { return !Form->IsAcquiring(); }));
+    ASSERT_TRUE(WaitFor([&] { return !Exceptions.empty(); }));
+    EXPECT_EQ(Exceptions[0], QString::fromUtf8("Gleitkommaüberlauf."));
+    EXPECT_EQ(Acq().SampleCount, 2);
+    expectIdle(*Form);
+}
+
+TEST_F(Acquiring, UnpluggedDeviceClosesThePortAndStopReturnsToIdle) {
+    auto device = Device();
+    QTest::mouseClick(Form->StartButton, Qt::LeftButton);
+    device->Write("1\r\n");
+    ASSERT_TRUE(WaitFor([&] { return Acq().SampleCount == 1; }));
+    device.reset();
+    ASSERT_TRUE(WaitFor([&] { return !Form->PortActive(); }));
+    QTest::mouseClick(Form->StopButton, Qt::LeftButton);
+    expectIdle(*Form);
+}
+
+TEST_F(Acquiring, ClosingTheWindowWhileAcquiringStopsFirst) {
+    auto device = Device();
+    QTest::mouseClick(Form->StartButton, Qt::LeftButton);
+    device->Write(lines(1, 3));
+    ASSERT_TRUE(WaitFor([&] { return Acq().SampleCount == 3; }));
+    Form->close();
+    EXPECT_EQ(TerminateCount, 1);
+    EXPECT_FALSE(Form->PortActive());
+    expectIdle(*Form);
+}
+
+TEST_F(Acquiring, RestartAfterStopBeginsANewRun) {
+    auto device = Device();
+    QTest::mouseClick(Form->StartButton, Qt::LeftButton);
+    device->Write(lines(1, 4));
+    ASSERT_TRUE(WaitFor([&] { return Acq().SampleCount == 4; }));
+    QTest::mouseClick(Form->StopButton, Qt::LeftButton);
+    QTest::mouseClick(Form->StartButton, Qt::LeftButton);
+    EXPECT_EQ(Acq().SampleCount, 0);
+    EXPECT_EQ(Form->PlotChart1->ItemCount(), 0);
+    device->Write(lines(1, 2));
+    ASSERT_TRUE(WaitFor([&] { return Acq().SampleCount == 2; }));
+    QTest::mouseClick(Form->StopButton, Qt::LeftButton);
+    EXPECT_TRUE(Exceptions.empty());
+}
+
+} // namespace

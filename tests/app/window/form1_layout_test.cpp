@@ -1,0 +1,247 @@
+// The main window as it opens: names, texts, defaults, limits and the idle state.
+
+#include "form1_testsupport.h"
+
+#include "chart/control/plotchart.h"
+#include "widgets/circularprogress.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QTabWidget>
+
+namespace {
+
+using Layout = Form1Test;
+
+TEST_F(Layout, WindowCaptionSizesAndFont) {
+    EXPECT_EQ(Form->windowTitle(), QStringLiteral("      P l o t m i r a"));
+    EXPECT_EQ(Form->minimumSize(), QSize(800, 600));
+    EXPECT_EQ(Form->maximumSize(), QSize(2056, 2000));
+    EXPECT_EQ(Form->font().family(), QStringLiteral("Tahoma"));
+    EXPECT_EQ(Form->Label10->font().pixelSize(), 15);
+}
+
+TEST_F(Layout, EveryControlCarriesItsDesignerName) {
+    const char* names[] = {"StartButton",
+                           "StopButton",
+                           "ClearGraphButton",
+                           "ResetAxisButton",
+                           "CircularProgress",
+                           "Label11",
+                           "PageControl1",
+                           "SheetCOM",
+                           "SheetKanal1",
+                           "SheetKanal2",
+                           "GroupBox1",
+                           "ComComboBox",
+                           "BaudComboBox",
+                           "Label1",
+                           "Label2",
+                           "Label20",
+                           "GroupBox4",
+                           "Ch1RadioButton",
+                           "CH2RadioButton",
+                           "GroupBox5",
+                           "RadioButton1",
+                           "RadioButton2",
+                           "GroupBox6",
+                           "DynGraphCheckBox",
+                           "InfoButton",
+                           "ProjektNameEdit",
+                           "DatSkalEdit",
+                           "DatOffsetEdit",
+                           "GraphYmaxEdit",
+                           "GraphYminEdit",
+                           "GraphXmaxEdit",
+                           "Ch1NameEdit",
+                           "DatSkal2Edit",
+                           "DatOffset2Edit",
+                           "GraphY2maxEdit",
+                           "GraphY2minEdit",
+                           "Ch2NameEdit",
+                           "Label13",
+                           "Label10",
+                           "NormalRadioButton",
+                           "ZoomRadioButton",
+                           "ShowGridCheckBox",
+                           "DoubleTicsCheckBox",
+                           "TrendCheckBox",
+                           "PlotChart1",
+                           "StatusBar",
+                           "MainMenu1",
+                           "SaveDialog1",
+                           "OpenDialog1"};
+    for (const char* name : names) {
+        EXPECT_NE(Form->findChild<QObject*>(QLatin1String(name)), nullptr) << name;
+    }
+    for (const char* name : {"Grafikdrucken1", "ErfassungSpeichern", "Erfassungladen",
+                             "DatenExportimCSVFormat1", "Einstellungen1", "FourierAnalyse1",
+                             "RealtimeFourierAnalyse1", "DigitalesFilter1", "Hilfe1", "Info1"}) {
+        EXPECT_NE(Form->findChild<QAction*>(QLatin1String(name)), nullptr) << name;
+    }
+}
+
+TEST_F(Layout, ButtonsCheckBoxesAndLabelsShowTheirTexts) {
+    const std::vector<std::pair<QAbstractButton*, const char*>> buttons = {
+        {Form->StartButton, "Start"},           {Form->StopButton, "Stop"},
+        {Form->ClearGraphButton, " Clear"},     {Form->ResetAxisButton, "Reset"},
+        {Form->Ch1RadioButton, "1 Ch"},         {Form->CH2RadioButton, "2 Ch's"},
+        {Form->RadioButton1, "Tics"},           {Form->RadioButton2, "Zeit"},
+        {Form->DynGraphCheckBox, "Ein"},        {Form->InfoButton, "Info"},
+        {Form->NormalRadioButton, "Normal"},    {Form->ZoomRadioButton, "Zoom"},
+        {Form->ShowGridCheckBox, " Show Grid"}, {Form->DoubleTicsCheckBox, "DoubleTics"},
+        {Form->TrendCheckBox, "Trend"}};
+    for (const auto& [button, text] : buttons) {
+        EXPECT_EQ(button->text(), QString::fromUtf8(text)) << text;
+    }
+    EXPECT_EQ(Form->StartButton->size(), QSize(86, 34));
+    EXPECT_EQ(Form->CircularProgress->size(), QSize(30, 30));
+    EXPECT_EQ(Form->GroupBox1->title(), QStringLiteral("  Serielle Schnittstelle  "));
+    EXPECT_EQ(Form->GroupBox4->title(), QString::fromUtf8("  Anzahl Kanäle  "));
+    EXPECT_EQ(Form->GroupBox5->title(), QStringLiteral("  X-Achse"));
+    EXPECT_EQ(Form->GroupBox6->title(), QStringLiteral(" Dynam.Graph. "));
+    EXPECT_EQ(Form->Label13->text(), QStringLiteral("Rohdaten:\nCH1 + CH2"));
+    EXPECT_TRUE(Form->Label20->text().startsWith(QStringLiteral("Data 8 / Stop 1 / noFlowc")));
+    EXPECT_EQ(Form->Label10->size(), QSize(449, 22));
+    EXPECT_EQ(Form->PageControl1->tabText(0), QStringLiteral("  COM   "));
+    EXPECT_EQ(Form->PageControl1->tabText(1), QStringLiteral("  CH 1   "));
+    EXPECT_EQ(Form->PageControl1->tabText(2), QStringLiteral("  CH 2   "));
+}
+
+TEST_F(Layout, FieldsHaveTheirDefaultsAndLimits) {
+    struct Field {
+        QLineEdit* edit;
+        const char* text;
+        int maxLength;
+    };
+    const Field fields[] = {{Form->DatSkalEdit, "1,000000000", 12},
+                            {Form->DatSkal2Edit, "1,000000000", 12},
+                            {Form->DatOffsetEdit, "0,000000000", 12},
+                            {Form->DatOffset2Edit, "0,000000000", 12},
+                            {Form->GraphYmaxEdit, "10,000000000", 12},
+                            {Form->GraphY2maxEdit, "10,000000000", 12},
+                            {Form->GraphYminEdit, "0,000000000", 12},
+                            {Form->GraphY2minEdit, "0,000000000", 12},
+                            {Form->Ch1NameEdit, "", 10},
+                            {Form->Ch2NameEdit, "", 10},
+                            {Form->ProjektNameEdit, "", 30}};
+    for (const Field& f : fields) {
+        EXPECT_EQ(f.edit->text(), QString::fromUtf8(f.text)) << f.edit->objectName().toStdString();
+        EXPECT_EQ(f.edit->maxLength(), f.maxLength) << f.edit->objectName().toStdString();
+    }
+    EXPECT_EQ(Form->GraphXmaxEdit->text(), QStringLiteral("1000"));
+    EXPECT_EQ(Form->ComComboBox->currentText(), QStringLiteral("5"));
+    EXPECT_EQ(Form->BaudComboBox->currentText(), QStringLiteral("115200"));
+    EXPECT_TRUE(Form->ComComboBox->isEditable());
+    EXPECT_TRUE(Form->BaudComboBox->isEditable());
+}
+
+// What typing into a field keeps: the fields filter characters like the original's number edits.
+TEST_F(Layout, FieldsAcceptOnlyTheirCharacters) {
+    struct Case {
+        QLineEdit* edit;
+        const char* typed;
+        const char* kept;
+    };
+    const Case cases[] = {{Form->DatSkalEdit, "2,5x-", "2,5"},
+                          {Form->DatSkalEdit, "1.25", "1.25"},
+                          {Form->DatOffsetEdit, "-0,5a", "-0,5"},
+                          {Form->GraphYmaxEdit, "12-3", "123"},
+                          {Form->GraphYminEdit, "-4.5", "-4.5"},
+                          {Form->GraphXmaxEdit, "20,00", "2000"},
+                          {Form->Ch1NameEdit, "Temperatur1x", "Temperatur"}};
+    for (const Case& c : cases) {
+        c.edit->clear();
+        c.edit->setFocus();
+        QTest::keyClicks(c.edit, QString::fromUtf8(c.typed));
+        EXPECT_EQ(c.edit->text(), QString::fromUtf8(c.kept)) << c.typed;
+    }
+}
+
+TEST_F(Layout, PortListOffersZeroToTwentyThenDevicesAndBaudRatesInOrder) {
+    ASSERT_GE(Form->ComComboBox->count(), 21);
+    for (int i = 0; i <= 20; ++i) {
+        EXPECT_EQ(Form->ComComboBox->itemText(i), QString::number(i));
+    }
+    for (int i = 21; i < Form->ComComboBox->count(); ++i) {
+        EXPECT_TRUE(Form->ComComboBox->itemText(i).startsWith(QLatin1Char('/')));
+    }
+    QStringList rates;
+    for (int i = 0; i < Form->BaudComboBox->count(); ++i) {
+        rates << Form->BaudComboBox->itemText(i);
+    }
+    EXPECT_EQ(rates.join(QLatin1Char(' ')),
+              QStringLiteral("110 300 600 1200 2400 4800 9600 14400 19200 38400 56000 57600 "
+                             "115200 128000 256000"));
+}
+
+TEST_F(Layout, MainMenuHasFourItemsWithTheirEntries) {
+    const QList<QAction*> top = Form->menuBar()->actions();
+    ASSERT_EQ(top.size(), 4);
+    EXPECT_EQ(top[0]->text(), QStringLiteral("Datei"));
+    EXPECT_EQ(top[1]->text(), QStringLiteral("Mathematik"));
+    EXPECT_EQ(top[2]->text(), QStringLiteral("Hilfe"));
+    EXPECT_EQ(top[3]->text(), QStringLiteral("Info"));
+    QStringList datei;
+    for (QAction* a : Form->Datei1->actions()) {
+        datei << a->text();
+    }
+    EXPECT_EQ(
+        datei,
+        QStringList({QStringLiteral("Grafik speichern als Bitmap (.bmp)"),
+                     QStringLiteral("Sitzung speichern"), QStringLiteral("Sitzung laden"),
+                     QStringLiteral("Daten-Export im CSV-Format"), QStringLiteral("Beenden")}));
+    QStringList mathe;
+    for (QAction* a : Form->Mathematik1->actions()) {
+        mathe << a->text();
+    }
+    EXPECT_EQ(mathe, QStringList({QStringLiteral("Fourier Analyse"),
+                                  QStringLiteral("Realtime Fourier Analyse"),
+                                  QStringLiteral("Digitales Filter")}));
+}
+
+TEST_F(Layout, StatusBarHasThreePanelsOfWidth200) {
+    for (QLabel* panel : Form->StatusPanels) {
+        EXPECT_EQ(panel->width(), 200);
+        EXPECT_EQ(panel->parentWidget(), Form->StatusBar);
+    }
+}
+
+TEST_F(Layout, ShowLeavesTheWindowIdleWithTheOneChannelSettings) {
+    EXPECT_FALSE(Form->IsAcquiring());
+    EXPECT_TRUE(Form->StartButton->isEnabled());
+    EXPECT_FALSE(Form->StopButton->isEnabled());
+    EXPECT_FALSE(Form->CircularProgress->isEnabled());
+    EXPECT_EQ(Form->PageControl1->currentWidget(), Form->SheetCOM);
+    EXPECT_FALSE(Form->PageControl1->isTabVisible(2));
+    EXPECT_EQ(Form->Label11->text(),
+              QStringLiteral("Normal: max 2000 Samples/s, max 100.000 Samples\nTrend:  max 200 "
+                             "Samples/s   beliebig lange"));
+    EXPECT_EQ(Acq().ChannelCount, 1);
+    EXPECT_EQ(Acq().MemoryMax, 100000);
+    EXPECT_TRUE(Acq().DynGraph);
+    EXPECT_FALSE(Acq().TrendMode);
+    EXPECT_TRUE(Form->NormalRadioButton->isChecked());
+    EXPECT_TRUE(Form->ShowGridCheckBox->isChecked());
+    EXPECT_EQ(Form->ChartMouseAction(), maPan);
+    EXPECT_DOUBLE_EQ(Form->PlotChart1->Scale1X().RangeHigh(), 1000.0);
+    EXPECT_DOUBLE_EQ(Form->PlotChart1->Scale1Y().RangeHigh(), 10.0);
+    EXPECT_DOUBLE_EQ(Form->PlotChart1->Scale2Y().RangeHigh(), 10.0);
+    EXPECT_TRUE(Form->PlotChart1->LayerMouseControl(1));
+    EXPECT_TRUE(Form->PlotChart1->LayerMouseControl(2));
+    EXPECT_EQ(Form->PlotChart1->MarginLeft(), 80);
+    for (QAction* item : Form->MenuItems) {
+        EXPECT_TRUE(item->isEnabled());
+    }
+}
+
+} // namespace
