@@ -15,8 +15,9 @@ constexpr TColor kBlack = 0x000000;
 constexpr TColor kMaroon = 0x000080;
 
 int roundPixel(long double v) {
-    // Clamp first so the conversion is defined; nearbyint rounds halves to even.
-    return static_cast<int>(std::nearbyint(std::clamp(v, -kPixelLimit, kPixelLimit)));
+    // Clamp first so the conversion is defined; lrint rounds halves to even (the default
+    // rounding mode) and, unlike nearbyint, does not save and restore the FPU environment.
+    return static_cast<int>(std::lrint(std::clamp(v, -kPixelLimit, kPixelLimit)));
 }
 
 double toDouble(long double v) {

@@ -20,7 +20,7 @@ constexpr int kEdgeGap = 2;
 int toPixel(long double v) {
     if (std::isnan(v))
         return 0;
-    return static_cast<int>(std::nearbyint(std::clamp(v, -kPixelLimit, kPixelLimit)));
+    return static_cast<int>(std::lrint(std::clamp(v, -kPixelLimit, kPixelLimit)));
 }
 
 // Values of a logarithmic axis: a labelled tick at each power of ten within the range and short
