@@ -50,6 +50,19 @@ TickValues logTickValues(double lo, double hi, bool shortTicks) {
     return out;
 }
 
+// Label of a logarithmic axis tick: the automatic choice goes by the value itself, as the span
+// of a logarithmic axis says nothing about the decimals a decade needs.
+std::string logLabel(double v, int decPlaces, const std::string& inscript) {
+    int p = decPlaces;
+    if (p == -2 || p == -3) {
+        if (v >= 1e6 || v < 1e-4)
+            p = -1;
+        else
+            p = v >= 1.0 ? 0 : static_cast<int>(std::ceil(-std::log10(v) - 1e-9));
+    }
+    return TickLabelText(v, 0.0, v, p, inscript);
+}
+
 } // namespace
 
 void TScale::SetRangeLow(double value) {
@@ -143,7 +156,9 @@ AxisDrawing TScale::Layout(const TextMeasure& measure) {
             m_ticks.Append(v);
         if (LabelType == ftNoFigs)
             continue;
-        const std::string text = TickLabelText(v, RangeLow, RangeHigh, DecPlaces, ScaleInscript);
+        const std::string text =
+            Logarithmic ? logLabel(v, DecPlaces, ScaleInscript)
+                        : TickLabelText(v, RangeLow, RangeHigh, DecPlaces, ScaleInscript);
         if (text.empty())
             continue;
         const int w = measure.TextWidth(Font, text);

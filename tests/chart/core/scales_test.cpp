@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -528,6 +529,24 @@ TEST_F(FormChart, TopAndRightAxesPointOutward) {
     EXPECT_EQ(y.AxisLine.X1, 765);
     EXPECT_EQ(y.Ticks.back().X2, 765 + 5);
     EXPECT_EQ(y.Labels.back().X, 765 + 8);
+}
+
+TEST_F(FormChart, LogarithmicAxisTicksAtDecades) {
+    chart.SetLayerRange(1, 0, 0.01, 1000, 1000);
+    chart.Scale1Y().SetLogarithmic(true);
+    const AxisDrawing y = chart.LayoutAxis(1, TAxis::Y, measure);
+    std::vector<std::string> texts;
+    for (const AxisText& t : y.Labels)
+        texts.push_back(t.Text);
+    EXPECT_EQ(texts, (std::vector<std::string>{"0.01", "0.1", "1", "10", "100", "1000"}));
+    // Decades are evenly spaced: 450 pixels over five decades.
+    ASSERT_EQ(y.Ticks.size(),
+              y.Labels.size() + static_cast<std::size_t>(chart.Ticks(1, TAxis::Y).NumTicks()));
+    const AxisSegment& first = y.Ticks[y.Ticks.size() - 6];
+    const AxisSegment& second = y.Ticks[y.Ticks.size() - 5];
+    EXPECT_EQ(first.Y1, 480);
+    EXPECT_EQ(first.Y1 - second.Y1, 90);
+    EXPECT_EQ(chart.Ticks(1, TAxis::Y)[0], 0.01);
 }
 
 } // namespace
