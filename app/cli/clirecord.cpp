@@ -1,8 +1,519 @@
+// plotmira-cli record: the window's acquisition without the window. The same pipeline feeds the
+// same chart, started as Start does with the window's settings; the input is a serial port or a
+// file of raw bytes handed over in blocks as if each had been received at once.
 #include "app/cli/clicommands.h"
 
-#include <cstdio>
+#include "app/pipeline/acquisition.h"
+#include "app/pipeline/acquisitionhost.h"
+#include "app/pipeline/numbers.h"
+#include "base/exception.h"
+#include "chart/control/plotchart.h"
+#include "serial/serialcomm.h"
 
-int runRecord(int, char**) {
-    std::fputs("plotmira-cli: record is not built yet\n", stderr);
-    return 2;
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QObject>
+#include <QTimer>
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <future>
+#include <iterator>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void printHelp(std::FILE* out) {
+    std::fputs(
+        "Usage: plotmira-cli record (--port PORT [--baud N] | --input FILE [--block N])\n"
+        "                           [SETTINGS] [--count N] [--seconds S] [-o RUN.pmx]\n"
+        "                           [--bmp RUN.bmp]\n"
+        "\n"
+        "Records samples as the window's Start does and writes the session file.\n"
+        "\n"
+        "Input:\n"
+        "  --port PORT      COM5, 5 or a device path such as /dev/ttyACM0\n"
+        "  --baud N         baud rate (default 115200)\n"
+        "  --input FILE     raw received bytes, handed over in blocks\n"
+        "  --block N        bytes per block from FILE (default 4096)\n"
+        "\n"
+        "Settings (the window's defaults; numbers take \".\" or \",\"):\n"
+        "  --channels 1|2   values per line (default 1)\n"
+        "  --factor1 F --offset1 O --factor2 F --offset2 O   scaling (1 and 0)\n"
+        "  --ymin1 Y --ymax1 Y --ymin2 Y --ymax2 Y           Y ranges (0 and 10)\n"
+        "  --xmax X         X maximum (1000; 2000 with --trend)\n"
+        "  --trend          trend (scrolling) mode\n"
+        "  --dyngraph on|off  repaint pacing (default on)\n"
+        "\n"
+        "End:\n"
+        "  --count N        after N samples\n"
+        "  --seconds S      after S seconds\n"
+        "  (also at the end of the input and at the program's own stop conditions)\n"
+        "\n"
+        "Output:\n"
+        "  -o, --output RUN.pmx   session file\n"
+        "  --bmp RUN.bmp          the chart as a monochrome bitmap\n"
+        "\n"
+        "Prints the status bar texts as they change and a summary at the end. Messages the\n"
+        "window shows in a box go to standard error. Exit status: 0 normal end, 1 stopped by\n"
+        "the program (overflow, memory maximum, an error), 2 bad arguments.\n",
+        out);
+}
+
+struct Options {
+    std::string port;
+    std::uint32_t baud = 115200;
+    std::string input;
+    std::size_t block = 4096;
+    AcquisitionSettings settings;
+    bool xmaxGiven = false;
+    std::optional<std::int64_t> count;
+    std::optional<double> seconds;
+    std::string output;
+    std::string bmp;
+};
+
+struct BadArgument {
+    std::string text;
+};
+
+std::int64_t parseInteger(const std::string& option, const std::string& text, std::int64_t min,
+                          std::int64_t max) {
+    std::int64_t value = 0;
+    const char* first = text.data();
+    const char* last = first + text.size();
+    auto [ptr, ec] = std::from_chars(first, last, value);
+    if (ec != std::errc() || ptr != last || value < min || value > max) {
+        throw BadArgument{option + ": '" + text + "' is not a whole number from " +
+                          std::to_string(min) + " to " + std::to_string(max)};
+    }
+    return value;
+}
+
+float parseSingle(const std::string& option, const std::string& text) {
+    try {
+        return numbers::FieldToSingle(text);
+    } catch (const Exception& e) {
+        throw BadArgument{option + ": " + e.Message()};
+    }
+}
+
+Options parseOptions(int argc, char** argv, bool& help) {
+    Options o;
+    help = false;
+    for (int i = 0; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const auto value = [&]() -> std::string {
+            if (i + 1 >= argc) {
+                throw BadArgument{arg + " needs a value"};
+            }
+            return argv[++i];
+        };
+        if (arg == "--help" || arg == "-h") {
+            help = true;
+            return o;
+        } else if (arg == "--port") {
+            o.port = value();
+        } else if (arg == "--baud") {
+            o.baud = static_cast<std::uint32_t>(parseInteger(arg, value(), 1, 100000000));
+        } else if (arg == "--input") {
+            o.input = value();
+        } else if (arg == "--block") {
+            o.block = static_cast<std::size_t>(parseInteger(arg, value(), 1, 1 << 30));
+        } else if (arg == "--channels") {
+            o.settings.ChannelCount = static_cast<int>(parseInteger(arg, value(), 1, 2));
+        } else if (arg == "--factor1") {
+            o.settings.Factor1 = parseSingle(arg, value());
+        } else if (arg == "--offset1") {
+            o.settings.Offset1 = parseSingle(arg, value());
+        } else if (arg == "--factor2") {
+            o.settings.Factor2 = parseSingle(arg, value());
+        } else if (arg == "--offset2") {
+            o.settings.Offset2 = parseSingle(arg, value());
+        } else if (arg == "--ymin1") {
+            o.settings.Y1Min = parseSingle(arg, value());
+        } else if (arg == "--ymax1") {
+            o.settings.Y1Max = parseSingle(arg, value());
+        } else if (arg == "--ymin2") {
+            o.settings.Y2Min = parseSingle(arg, value());
+        } else if (arg == "--ymax2") {
+            o.settings.Y2Max = parseSingle(arg, value());
+        } else if (arg == "--xmax") {
+            o.settings.XMax = parseSingle(arg, value());
+            o.xmaxGiven = true;
+        } else if (arg == "--trend") {
+            o.settings.TrendMode = true;
+        } else if (arg == "--dyngraph") {
+            const std::string v = value();
+            if (v != "on" && v != "off") {
+                throw BadArgument{"--dyngraph takes on or off"};
+            }
+            o.settings.DynGraph = v == "on";
+        } else if (arg == "--count") {
+            o.count = parseInteger(arg, value(), 1, INT64_MAX);
+        } else if (arg == "--seconds") {
+            const std::string v = value();
+            double s = 0;
+            try {
+                s = numbers::StrToFloat(v);
+            } catch (const Exception&) {
+                s = -1;
+            }
+            if (!(s > 0)) {
+                throw BadArgument{"--seconds: '" + v + "' is not a positive number"};
+            }
+            o.seconds = s;
+        } else if (arg == "-o" || arg == "--output") {
+            o.output = value();
+        } else if (arg == "--bmp") {
+            o.bmp = value();
+        } else {
+            throw BadArgument{"unknown option '" + arg + "'"};
+        }
+    }
+    if (o.port.empty() == o.input.empty()) {
+        throw BadArgument{"give either --port or --input"};
+    }
+    if (o.settings.TrendMode && !o.xmaxGiven) {
+        o.settings.XMax = 2000.0f;
+    }
+    return o;
+}
+
+// The standard exception display's text: a full stop is added after a letter or digit.
+std::string shownText(const std::string& message) {
+    if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') {
+        return message + ".";
+    }
+    return message;
+}
+
+// The serial component's hand-off to this thread's event loop; the worker waits until the call
+// has run, or is released without it when the invoker's target is gone.
+class QueuedInvoker {
+public:
+    QueuedInvoker() : m_shared(std::make_shared<Shared>()), m_target(std::make_unique<QObject>()) {
+        m_shared->target = m_target.get();
+    }
+    ~QueuedInvoker() {
+        {
+            const std::lock_guard<std::mutex> lock(m_shared->mutex);
+            m_shared->target = nullptr;
+        }
+        m_target.reset(); // drops queued calls, which releases their workers
+    }
+    TMainThreadInvoker Invoker() const {
+        return [shared = m_shared](std::function<void()> call) {
+            auto completion = std::make_shared<Completion>();
+            std::future<void> finished = completion->done.get_future();
+            {
+                const std::lock_guard<std::mutex> lock(shared->mutex);
+                if (shared->target == nullptr) {
+                    return;
+                }
+                QMetaObject::invokeMethod(
+                    shared->target,
+                    [completion = std::move(completion), call = std::move(call)] { call(); },
+                    Qt::QueuedConnection);
+            }
+            finished.wait();
+        };
+    }
+
+private:
+    struct Shared {
+        std::mutex mutex;
+        QObject* target = nullptr;
+    };
+    struct Completion {
+        std::promise<void> done;
+        ~Completion() { done.set_value(); }
+    };
+    std::shared_ptr<Shared> m_shared;
+    std::unique_ptr<QObject> m_target;
+};
+
+// The window's side of the pipeline, on a terminal or a pipe.
+class RecordHost : public AcquisitionHost {
+public:
+    RecordHost(TPlotChart& chart, TSerialComm* comm, std::optional<std::int64_t> count)
+        : m_chart(chart), m_comm(comm), m_count(count), m_terminal(isatty(STDOUT_FILENO) != 0) {}
+
+    Acquisition* Acq = nullptr;
+    bool ProgramStopped = false; // a stop condition of the program ended the run
+    bool Stopped = false;        // the Stop action has run
+    std::vector<float> LineTimes;
+    std::uint64_t Blocks = 0;
+    std::uint32_t LargestBlock = 0;
+
+    void SetLabel10(const std::string&) override {}
+    void SetStatusPanel(int index, const std::string& text) override {
+        if (index == 2 && Acq != nullptr) {
+            LineTimes.push_back(Acq->ProcessTimeMs);
+        }
+        if (m_panels[index] != text) {
+            m_panels[index] = text;
+            m_dirty = true;
+        }
+        if (index == 2) {
+            printPanels(false); // the line's texts are complete
+        }
+        if (index == 0 && m_count && Acq != nullptr && Acq->SampleCount >= *m_count) {
+            SetPortActive(false); // the framing leaves the block after this line
+        }
+    }
+    bool PortActive() const override { return m_comm != nullptr ? m_comm->Active() : m_active; }
+    void SetPortActive(bool active) override {
+        if (m_comm != nullptr) {
+            m_comm->SetActive(active);
+        }
+        m_active = active;
+    }
+    void StopButtonClick() override {
+        Stopped = true;
+        SetPortActive(false);
+        ProcessMessages();
+        m_chart.SuspendPaint(false);
+        m_chart.Redraw();
+        if (Acq != nullptr) {
+            Acq->StopState();
+        }
+        m_chart.SetActiveLayer(1);
+        m_chart.RedrawItems();
+    }
+    void EnableMainMenu() override {}
+    void ProcessMessages() override { QCoreApplication::processEvents(); }
+    void ShowMessage(const std::string& text) override {
+        ProgramStopped = true;
+        printPanels(true);
+        std::fprintf(stderr, "%s\n", text.c_str());
+    }
+    void ShowException(const std::string& message) {
+        ProgramStopped = true;
+        printPanels(true);
+        std::fprintf(stderr, "%s\n", shownText(message).c_str());
+    }
+    void NoteBlock(std::uint32_t size) {
+        ++Blocks;
+        LargestBlock = std::max(LargestBlock, size);
+    }
+
+    // Writes the panels when they changed: every change on a pipe, at most ten a second on a
+    // terminal (there one line is rewritten in place).
+    void printPanels(bool force) {
+        if (!m_dirty) {
+            return;
+        }
+        const Clock::time_point now = Clock::now();
+        if (m_terminal && !force && now - m_lastPrint < std::chrono::milliseconds(100)) {
+            return;
+        }
+        m_lastPrint = now;
+        m_dirty = false;
+        if (m_terminal) {
+            std::printf("\r%-12s | %-20s | %-24s", m_panels[0].c_str(), m_panels[1].c_str(),
+                        m_panels[2].c_str());
+            std::fflush(stdout);
+            m_lineOpen = true;
+        } else {
+            std::printf("%s | %s | %s\n", m_panels[0].c_str(), m_panels[1].c_str(),
+                        m_panels[2].c_str());
+        }
+    }
+    void endLine() {
+        printPanels(true);
+        if (m_lineOpen) {
+            std::printf("\n");
+            m_lineOpen = false;
+        }
+    }
+
+private:
+    TPlotChart& m_chart;
+    TSerialComm* m_comm;
+    std::optional<std::int64_t> m_count;
+    bool m_terminal;
+    bool m_active = true;
+    bool m_dirty = false;
+    bool m_lineOpen = false;
+    std::string m_panels[3];
+    Clock::time_point m_lastPrint{};
+};
+
+double percentile(std::vector<float> values, double p) {
+    if (values.empty()) {
+        return 0.0;
+    }
+    const std::size_t k = std::min(
+        values.size() - 1, static_cast<std::size_t>(p * static_cast<double>(values.size())));
+    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(k), values.end());
+    return values[k];
+}
+
+// The chart as the window holds it: the form's settings, the window's chart size, the margin and
+// second Y scale of the channel count.
+void prepareChart(TPlotChart& chart, int channels) {
+    chart.ApplyFormChartSettings();
+    chart.SetHeadless(true);
+    chart.resize(585, 361);
+    chart.SetLayerRange(1, 0, 0, 1000, 10);
+    chart.SetLayerRange(2, 0, 0, 1000, 10);
+    chart.SetLayerMouseControl(1, true);
+    chart.SetLayerMouseControl(2, true);
+    if (channels == 2) {
+        chart.SetMarginLeft(160);
+        chart.Scale2Y().SetVisible(true);
+    }
+}
+
+bool pastDeadline(const std::optional<Clock::time_point>& deadline) {
+    return deadline && Clock::now() >= *deadline;
+}
+
+void recordFile(const Options& o, Acquisition& acq, RecordHost& host,
+                const std::optional<Clock::time_point>& deadline) {
+    std::ifstream in(o.input, std::ios::binary);
+    if (!in) {
+        throw EFOpenError("Datei \"" + o.input + "\" kann nicht geöffnet werden. " +
+                          std::strerror(errno));
+    }
+    std::vector<char> block(o.block);
+    while (host.PortActive() && !pastDeadline(deadline)) {
+        in.read(block.data(), static_cast<std::streamsize>(block.size()));
+        const auto got = static_cast<std::uint32_t>(in.gcount());
+        if (got == 0) {
+            break;
+        }
+        host.NoteBlock(got);
+        acq.SerialComm1AfterReceive(block.data(), got);
+    }
+}
+
+void recordPort(const Options& o, TSerialComm& comm,
+                const std::optional<Clock::time_point>& deadline) {
+    if (!o.port.empty() && o.port.front() == '/') {
+        comm.SetDeviceName(o.port);
+    } else {
+        std::string number = o.port;
+        if (number.size() > 3 &&
+            (number.compare(0, 3, "COM") == 0 || number.compare(0, 3, "com") == 0)) {
+            number.erase(0, 3);
+        }
+        comm.SetComPortNo(static_cast<std::uint16_t>(parseInteger("--port", number, 0, 65535)));
+    }
+    comm.SetBaudRate(o.baud);
+    QCoreApplication::processEvents();
+    comm.SetActive(true);
+    // Wakes the event loop so that the deadline is seen without traffic.
+    QTimer tick;
+    tick.start(50);
+    while (comm.Active() && !pastDeadline(deadline)) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+    comm.SetActive(false);
+}
+
+} // namespace
+
+int runRecord(int argc, char** argv) {
+    Options o;
+    try {
+        bool help = false;
+        o = parseOptions(argc, argv, help);
+        if (help) {
+            printHelp(stdout);
+            return 0;
+        }
+    } catch (const BadArgument& e) {
+        std::fprintf(stderr, "plotmira-cli record: %s\n", e.text.c_str());
+        return 2;
+    }
+
+    TPlotChart chart;
+    prepareChart(chart, o.settings.ChannelCount);
+    std::unique_ptr<TSerialComm> comm;
+    QueuedInvoker invoker;
+    if (!o.port.empty()) {
+        comm = std::make_unique<TSerialComm>();
+        comm->SetBufferInSize(32768);
+        comm->SetBufferOutSize(1024);
+        comm->SetMainThreadInvoker(invoker.Invoker());
+    }
+    RecordHost host(chart, comm.get(), o.count);
+    Acquisition acq(chart, host);
+    host.Acq = &acq;
+    acq.DecimalSeparator = numbers::DecimalSeparator();
+
+    if (comm) {
+        comm->OnAfterReceive = [&](TCommBaseIO*, const char* buffer, std::uint32_t received) {
+            host.NoteBlock(received);
+            acq.SerialComm1AfterReceive(buffer, received);
+        };
+        comm->OnFatalError = [&](TCommBaseIO*, std::uint32_t, std::uint32_t, const std::string&,
+                                 bool&) {
+            QCoreApplication::processEvents();
+            host.StopButtonClick();
+        };
+        comm->SetShowException([&](const Exception& e) { host.ShowException(e.Message()); });
+    }
+
+    std::optional<Clock::time_point> deadline;
+    if (o.seconds) {
+        deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                      std::chrono::duration<double>(*o.seconds));
+    }
+    try {
+        acq.Start(o.settings);
+        if (comm) {
+            recordPort(o, *comm, deadline);
+        } else {
+            recordFile(o, acq, host, deadline);
+        }
+    } catch (const BadArgument& e) {
+        std::fprintf(stderr, "plotmira-cli record: %s\n", e.text.c_str());
+        return 2;
+    } catch (const Exception& e) {
+        // What the serial component's guard and the window's exception display would do.
+        if (comm) {
+            comm->SetActive(false);
+        }
+        host.ShowException(e.Message());
+        host.StopButtonClick();
+    }
+    if (!host.Stopped) {
+        host.StopButtonClick(); // as the user's Stop at the end of a run
+    }
+    host.endLine();
+
+    int status = host.ProgramStopped ? 1 : 0;
+    try {
+        if (!o.output.empty()) {
+            chart.SaveItemsToFile(o.output);
+        }
+        if (!o.bmp.empty()) {
+            chart.ExportBitmap(o.bmp, true);
+        }
+    } catch (const Exception& e) {
+        std::fprintf(stderr, "%s\n", shownText(e.Message()).c_str());
+        status = 1;
+    }
+    std::printf("samples %lld, blocks %llu, largest block %u bytes, line time median %.3f ms, "
+                "99th percentile %.3f ms\n",
+                static_cast<long long>(acq.SampleCount),
+                static_cast<unsigned long long>(host.Blocks), host.LargestBlock,
+                percentile(host.LineTimes, 0.5), percentile(host.LineTimes, 0.99));
+    return status;
 }

@@ -1,0 +1,390 @@
+// plotmira-cli record end to end: plotmira-sim on a pseudo-terminal into the recorder, the
+// session file compared with the items the sent lines must give; file input in blocks; the
+// program's stop conditions and exit codes.
+#include "app/pipeline/numbers.h"
+#include "chart/core/chartitem.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <signal.h>
+#include <spawn.h>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kSim = PLOTMIRA_SIM_PATH;
+const std::string kCli = PLOTMIRA_CLI_PATH;
+
+struct Process {
+    pid_t pid = -1;
+};
+
+Process spawn(const std::vector<std::string>& args, const fs::path& out, const fs::path& err) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<char*> argv;
+    for (const std::string& a : args) {
+        argv.push_back(const_cast<char*>(a.c_str()));
+    }
+    argv.push_back(nullptr);
+    Process p;
+    if (posix_spawn(&p.pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+        p.pid = -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    return p;
+}
+
+// Exit status, or -1 when it did not end within the time (it is killed then).
+int waitFor(Process& p, std::chrono::seconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    int status = 0;
+    while (std::chrono::steady_clock::now() < end) {
+        const pid_t r = waitpid(p.pid, &status, WNOHANG);
+        if (r == p.pid) {
+            p.pid = -1;
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    kill(p.pid, SIGKILL);
+    waitpid(p.pid, &status, 0);
+    p.pid = -1;
+    return -1;
+}
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<ChartItem> readSession(const fs::path& path) {
+    const std::string bytes = readFile(path);
+    std::vector<ChartItem> items(bytes.size() / sizeof(ChartItem));
+    std::memcpy(items.data(), bytes.data(), items.size() * sizeof(ChartItem));
+    EXPECT_EQ(bytes.size() % sizeof(ChartItem), 0u);
+    return items;
+}
+
+float expectedValue(const std::string& text, float factor, float offset) {
+    const float raw = numbers::StoreSingle(numbers::ParseLineNumber(text).Value);
+    return numbers::StoreSingle(static_cast<double>(raw) * factor + offset);
+}
+
+// Reads the pty behind link in raw mode until `lines` CR LF terminators have arrived.
+std::string captureLines(const fs::path& link, int lines) {
+    int fd = -1;
+    for (int i = 0; i < 500 && fd < 0; ++i) {
+        fd = open(link.c_str(), O_RDWR | O_NOCTTY);
+        if (fd < 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+    if (fd < 0) {
+        ADD_FAILURE() << "cannot open " << link;
+        return {};
+    }
+    termios t{};
+    tcgetattr(fd, &t);
+    cfmakeraw(&t);
+    tcsetattr(fd, TCSANOW, &t);
+    std::string data;
+    int seen = 0;
+    char buf[4096];
+    while (seen < lines) {
+        const ssize_t n = read(fd, buf, sizeof buf);
+        if (n <= 0) {
+            break;
+        }
+        for (ssize_t i = 0; i < n; ++i) {
+            if (buf[i] == '\n' && !data.empty() && data.back() == '\r') {
+                ++seen;
+            }
+            data.push_back(buf[i]);
+        }
+    }
+    close(fd);
+    return data;
+}
+
+std::vector<std::string> splitLines(const std::string& data) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t pos; (pos = data.find("\r\n", start)) != std::string::npos; start = pos + 2) {
+        lines.push_back(data.substr(start, pos - start));
+    }
+    return lines;
+}
+
+class RecordTest : public testing::Test {
+protected:
+    fs::path dir;
+
+    void SetUp() override {
+        if (kCli.empty()) {
+            GTEST_SKIP() << "plotmira-cli is not built";
+        }
+        char tmpl[] = "/tmp/plotmira-record-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir = tmpl;
+    }
+    void TearDown() override {
+        if (!dir.empty()) {
+            fs::remove_all(dir);
+        }
+    }
+
+    // Runs the recorder and returns its exit status.
+    int record(std::vector<std::string> args, int seconds = 60) {
+        args.insert(args.begin(), {kCli, "record"});
+        Process p = spawn(args, dir / "cli.out", dir / "cli.err");
+        return waitFor(p, std::chrono::seconds(seconds));
+    }
+
+    // Starts the simulator on COM<com> under dir/ports with the given options.
+    Process simulate(int com, std::vector<std::string> options) {
+        std::vector<std::string> args{
+            kSim, "--com", std::to_string(com), "--ports", (dir / "ports").string(), "--quiet"};
+        args.insert(args.end(), options.begin(), options.end());
+        Process p = spawn(args, dir / "sim.out", dir / "sim.err");
+        const fs::path link = dir / "ports" / ("COM" + std::to_string(com));
+        for (int i = 0; i < 500 && !fs::is_symlink(link); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        EXPECT_TRUE(fs::is_symlink(link));
+        return p;
+    }
+
+    // The bytes a simulator with these options sends: a reader of our own takes them.
+    std::string sentBytes(int com, const std::vector<std::string>& options, int lines) {
+        Process sim = simulate(com, options);
+        const std::string data = captureLines(dir / "ports" / ("COM" + std::to_string(com)), lines);
+        EXPECT_EQ(waitFor(sim, std::chrono::seconds(30)), 0);
+        return data;
+    }
+};
+
+TEST_F(RecordTest, OneChannelFromTheSimulatorGivesThePolylineOfTheSentValues) {
+    if (kSim.empty()) {
+        GTEST_SKIP() << "plotmira-sim is not built";
+    }
+    const std::vector<std::string> options{
+        "--count", "3000",       "--rate", "max",           "--wave",     "sine", "--amplitude",
+        "250",     "--decimals", "4",      "--wait-reader", "--notation", "mixed"};
+    const std::vector<std::string> lines = splitLines(sentBytes(6, options, 3000));
+    ASSERT_EQ(lines.size(), 3000u);
+
+    Process sim = simulate(7, options);
+    const int status =
+        record({"--port", (dir / "ports" / "COM7").string(), "--count", "3000", "--factor1", "0,5",
+                "--offset1", "1.25", "-o", (dir / "run.pmx").string()});
+    EXPECT_EQ(waitFor(sim, std::chrono::seconds(30)), 0);
+    ASSERT_EQ(status, 0) << readFile(dir / "cli.err");
+
+    const std::vector<ChartItem> items = readSession(dir / "run.pmx");
+    ASSERT_EQ(items.size(), 3000u);
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const float v = expectedValue(lines[i], 0.5f, 1.25f);
+        ASSERT_EQ(items[i].Kind, i == 0 ? ikMoveTo : ikDrawTo) << i;
+        ASSERT_EQ(items[i].X, i == 0 ? 0.0 : static_cast<double>(i + 1)) << i;
+        ASSERT_EQ(items[i].Y, static_cast<double>(v)) << i << ": " << lines[i];
+        ASSERT_EQ(items[i].Layer, 1);
+        ASSERT_EQ(items[i].Color, 0xFF0000);
+    }
+    const std::string out = readFile(dir / "cli.out");
+    EXPECT_NE(out.find("3000 | ComBuffer: "), std::string::npos);
+    EXPECT_NE(out.find("ms Skal.+Grafik"), std::string::npos);
+    EXPECT_NE(out.find("samples 3000, blocks "), std::string::npos);
+}
+
+TEST_F(RecordTest, TwoChannelsSplitAcrossWritesMatchTheSameBytesReadFromAFile) {
+    if (kSim.empty()) {
+        GTEST_SKIP() << "plotmira-sim is not built";
+    }
+    const std::vector<std::string> options{
+        "--count", "600",  "--rate",        "max", "--channels",   "2", "--wave", "noise",
+        "--fault", "split", "--fault-every", "3",   "--wait-reader"};
+    const std::string bytes = sentBytes(8, options, 600);
+    const std::vector<std::string> lines = splitLines(bytes);
+    ASSERT_EQ(lines.size(), 600u);
+
+    Process sim = simulate(9, options);
+    ASSERT_EQ(record({"--port", (dir / "ports" / "COM9").string(), "--channels", "2", "--count",
+                      "600", "--factor2", "2", "-o", (dir / "port.pmx").string()}),
+              0)
+        << readFile(dir / "cli.err");
+    EXPECT_EQ(waitFor(sim, std::chrono::seconds(30)), 0);
+
+    const std::vector<ChartItem> items = readSession(dir / "port.pmx");
+    ASSERT_EQ(items.size(), 1200u);
+    float prev1 = 0, prev2 = 0;
+    for (std::size_t n = 1; n <= lines.size(); ++n) {
+        const std::string& line = lines[n - 1];
+        const std::size_t semicolon = line.find(';');
+        ASSERT_NE(semicolon, std::string::npos) << line;
+        const float v1 = expectedValue(line.substr(0, semicolon), 1, 0);
+        const float v2 = expectedValue(line.substr(semicolon + 1), 2, 0);
+        if (n == 1) {
+            prev1 = v1;
+            prev2 = v2;
+        }
+        const ChartItem& a = items[2 * (n - 1)];
+        const ChartItem& b = items[2 * (n - 1) + 1];
+        ASSERT_EQ(a.Layer, 1) << n;
+        ASSERT_EQ(a.X, static_cast<double>(n - 1));
+        ASSERT_EQ(a.Y, prev1) << n;
+        ASSERT_EQ(a.X2, static_cast<double>(n));
+        ASSERT_EQ(a.Y2, v1) << n << ": " << line;
+        ASSERT_EQ(b.Layer, 2) << n;
+        ASSERT_EQ(b.Color, 128);
+        ASSERT_EQ(b.Y, prev2) << n;
+        ASSERT_EQ(b.Y2, v2) << n << ": " << line;
+        prev1 = v1;
+        prev2 = v2;
+    }
+
+    // The same bytes from a file in odd blocks give the same session file.
+    { std::ofstream(dir / "sent.raw", std::ios::binary) << bytes; }
+    ASSERT_EQ(record({"--input", (dir / "sent.raw").string(), "--block", "7", "--channels", "2",
+                      "--factor2", "2,0", "-o", (dir / "file.pmx").string()}),
+              0);
+    EXPECT_EQ(readFile(dir / "file.pmx"), readFile(dir / "port.pmx"));
+}
+
+TEST_F(RecordTest, ValueBeyondSingleRangeFromThePortStopsWithTheErrorText) {
+    if (kSim.empty()) {
+        GTEST_SKIP() << "plotmira-sim is not built";
+    }
+    Process sim = simulate(10, {"--count", "100", "--rate", "max", "--fault", "overrange",
+                                "--fault-every", "40", "--wait-reader"});
+    const int status = record({"--port", (dir / "ports" / "COM10").string(), "--seconds", "20",
+                               "-o", (dir / "run.pmx").string()});
+    kill(sim.pid, SIGTERM);
+    waitFor(sim, std::chrono::seconds(10));
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(readFile(dir / "cli.err").find("Gleitkommaüberlauf.\n"), std::string::npos);
+    // Lines before the faulty one are recorded; the faulty line is counted but not drawn.
+    const std::vector<ChartItem> items = readSession(dir / "run.pmx");
+    EXPECT_GE(items.size(), 1u);
+    EXPECT_LT(items.size(), 100u);
+}
+
+struct StopCase {
+    const char* name;
+    std::string bytes;
+    std::vector<std::string> args;
+    int status;
+    const char* message; // expected on stderr; empty: nothing of the program's own
+    std::size_t items;
+};
+
+class RecordFileStops : public RecordTest, public testing::WithParamInterface<StopCase> {};
+
+TEST_P(RecordFileStops, ExitStatusMessageAndItems) {
+    const StopCase& c = GetParam();
+    { std::ofstream(dir / "in.raw", std::ios::binary) << c.bytes; }
+    std::vector<std::string> args{"--input", (dir / "in.raw").string(), "-o",
+                                  (dir / "run.pmx").string()};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    EXPECT_EQ(record(args), c.status);
+    const std::string err = readFile(dir / "cli.err");
+    if (*c.message != '\0') {
+        EXPECT_NE(err.find(std::string(c.message) + "\n"), std::string::npos) << err;
+    }
+    EXPECT_EQ(readSession(dir / "run.pmx").size(), c.items);
+}
+
+std::string repeated(const std::string& line, int n) {
+    std::string s;
+    for (int i = 0; i < n; ++i) {
+        s += line;
+    }
+    return s;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, RecordFileStops,
+    testing::Values(
+        StopCase{"EndOfInput", repeated("1.5\r\n", 10), {}, 0, "", 10},
+        StopCase{"Count", repeated("1.5\r\n", 10), {"--count", "4"}, 0, "", 4},
+        StopCase{"Overflow",
+                 repeated("2.000000000000\r\n", 1001),
+                 {"--block", "16001"},
+                 1,
+                 "Com Pufferüberlauf",
+                 0},
+        StopCase{"LargestFramedBlock",
+                 repeated("2.000000000000\r\n", 1001),
+                 {"--block", "16000"},
+                 0,
+                 "",
+                 1001},
+        StopCase{"Trend", repeated("3\r\n", 2500), {"--trend"}, 0, "", 1981},
+        StopCase{"TrendWithXMax", repeated("3\r\n", 600), {"--trend", "--xmax", "500"}, 0, "", 481},
+        StopCase{"BeyondSingleRange", "1\r\n2\r\n1e39\r\n3\r\n", {}, 1, "Gleitkommaüberlauf.", 2}),
+    [](const testing::TestParamInfo<StopCase>& info) { return std::string(info.param.name); });
+
+struct BadCase {
+    std::vector<std::string> args;
+};
+
+class RecordBadArguments : public RecordTest, public testing::WithParamInterface<BadCase> {};
+
+TEST_P(RecordBadArguments, ExitWithStatusTwo) {
+    EXPECT_EQ(record(GetParam().args), 2);
+    EXPECT_FALSE(readFile(dir / "cli.err").empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Arguments, RecordBadArguments,
+                         testing::Values(BadCase{{}}, BadCase{{"--input", "x", "--port", "5"}},
+                                         BadCase{{"--input", "x", "--channels", "3"}},
+                                         BadCase{{"--input", "x", "--factor1", "1,2,3"}},
+                                         BadCase{{"--input", "x", "--dyngraph", "maybe"}},
+                                         BadCase{{"--input", "x", "--block", "0"}},
+                                         BadCase{{"--input"}}, BadCase{{"--input", "x", "--bogus"}},
+                                         BadCase{{"--port", "COMx"}}));
+
+TEST_F(RecordTest, HelpDescribesTheOptions) {
+    EXPECT_EQ(record({"--help"}), 0);
+    const std::string out = readFile(dir / "cli.out");
+    for (const char* option : {"--port", "--baud", "--input", "--block", "--channels", "--trend",
+                               "--dyngraph", "--count", "--seconds", "--bmp", "--xmax"}) {
+        EXPECT_NE(out.find(option), std::string::npos) << option;
+    }
+}
+
+TEST_F(RecordTest, MissingPortFailsWithTheOpenError) {
+    const int status =
+        record({"--port", (dir / "nothing").string(), "-o", (dir / "run.pmx").string()});
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(readFile(dir / "cli.err").find("Open Error"), std::string::npos);
+}
+
+TEST_F(RecordTest, BitmapIsWritten) {
+    { std::ofstream(dir / "in.raw", std::ios::binary) << repeated("4\r\n5\r\n", 100); }
+    ASSERT_EQ(record({"--input", (dir / "in.raw").string(), "--bmp", (dir / "run.bmp").string()}),
+              0);
+    const std::string bmp = readFile(dir / "run.bmp");
+    ASSERT_GT(bmp.size(), 54u);
+    EXPECT_EQ(bmp.substr(0, 2), "BM");
+}
+
+} // namespace
