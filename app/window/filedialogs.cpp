@@ -1,6 +1,7 @@
 #include "app/window/filedialogs.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QStringList>
 
 QString QtNameFilter(const QString& filter) {
@@ -27,6 +28,13 @@ QString QtNameFilter(const QString& filter) {
         filters << description;
     }
     return filters.join(QStringLiteral(";;"));
+}
+
+QString WithDefaultExt(const QString& fileName, const QString& defaultExt) {
+    if (fileName.isEmpty() || !QFileInfo(fileName).suffix().isEmpty()) {
+        return fileName;
+    }
+    return fileName + defaultExt;
 }
 
 QString RunFileDialog(QFileDialog& dialog, const FileDialogRequest& request) {

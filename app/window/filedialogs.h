@@ -25,6 +25,10 @@ using FileDialogRunner = std::function<QString(const FileDialogRequest& request)
 // "Graphic Files (*.bmp *.BMP)". Several pairs become several filters separated by ";;".
 QString QtNameFilter(const QString& filter);
 
+// A saved file's name with the default extension appended when its file-name part has none
+// ("run" → "run.pmx"; "run.1" and "dir.d/run.pmx" stay), as the save dialog does.
+QString WithDefaultExt(const QString& fileName, const QString& defaultExt);
+
 // Prepares `dialog` for `request` (default suffix, filter, save or open) and runs it modally.
 // Save dialogs ask before overwriting an existing file. The dialog keeps its folder between runs;
 // its owner starts it in the user's home folder.

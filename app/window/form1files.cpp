@@ -21,12 +21,11 @@ std::string fileSystemName(const QString& name) {
 } // namespace
 
 QString TForm1::runFileDialog(const FileDialogRequest& request) {
-    if (m_fileDialogRunner) {
-        return m_fileDialogRunner(request);
-    }
-    QFileDialog& dialog =
-        request.DialogKind == FileDialogRequest::Kind::Save ? *SaveDialog1 : *OpenDialog1;
-    return RunFileDialog(dialog, request);
+    const bool save = request.DialogKind == FileDialogRequest::Kind::Save;
+    const QString name = m_fileDialogRunner
+                             ? m_fileDialogRunner(request)
+                             : RunFileDialog(save ? *SaveDialog1 : *OpenDialog1, request);
+    return save ? WithDefaultExt(name, request.DefaultExt) : name;
 }
 
 void TForm1::GrafikSpeichernBMPClick() {

@@ -1,0 +1,94 @@
+// The "Datei" commands through the dialog seam: save, load, export, cancel and the error display.
+
+#include "form1_testsupport.h"
+
+#include "chart/control/plotchart.h"
+
+#include <QAction>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+namespace {
+
+using Files = Form1Test;
+
+void drawSomething(TPlotChart& chart) {
+    chart.AddMoveTo(0, 1);
+    chart.AddDrawTo(1, 5);
+    chart.AddDrawTo(2, 3);
+}
+
+TEST_F(Files, SaveLoadAndExportGoThroughTheirDialogs) {
+    QTemporaryDir dir;
+    drawSomething(*Form->PlotChart1);
+
+    NextFileName = dir.filePath(QStringLiteral("lauf")); // typed without extension
+    Form->ErfassungSpeichern->trigger();
+    ASSERT_TRUE(Exceptions.empty()) << Exceptions[0].toStdString();
+    const QString session = dir.filePath(QStringLiteral("lauf.pmx"));
+    ASSERT_TRUE(QFileInfo::exists(session));
+    EXPECT_EQ(QFileInfo(session).size(), 3 * 104);
+
+    // Loading adds the file's items after those on the chart; twice doubles them.
+    NextFileName = session;
+    Form->Erfassungladen->trigger();
+    EXPECT_EQ(Form->PlotChart1->ItemCount(), 6);
+    QTest::mouseClick(Form->ClearGraphButton, Qt::LeftButton);
+    Form->Erfassungladen->trigger();
+    ASSERT_EQ(Form->PlotChart1->ItemCount(), 3);
+    EXPECT_DOUBLE_EQ(Form->PlotChart1->Item(1).Y, 5.0);
+
+    NextFileName = dir.filePath(QStringLiteral("run.1.bmp"));
+    Form->Grafikdrucken1->trigger();
+    const QString bitmap = dir.filePath(QStringLiteral("run.bmp"));
+    ASSERT_TRUE(QFileInfo::exists(bitmap));
+    QFile file(bitmap);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.read(2), QByteArray("BM"));
+    EXPECT_TRUE(Exceptions.empty());
+
+    ASSERT_EQ(Requests.size(), 4u);
+    EXPECT_EQ(Requests[0].DialogKind, FileDialogRequest::Kind::Save);
+    EXPECT_EQ(Requests[0].DefaultExt, QStringLiteral(".pmx"));
+    EXPECT_EQ(Requests[0].Filter, QStringLiteral("Plotmira Files (*.pmx)|*.PMX"));
+    EXPECT_EQ(Requests[1].DialogKind, FileDialogRequest::Kind::Open);
+    EXPECT_EQ(Requests[1].DefaultExt, QStringLiteral(".pmx"));
+    EXPECT_EQ(Requests[3].DefaultExt, QStringLiteral(".bmp"));
+    EXPECT_EQ(Requests[3].Filter, QStringLiteral("Graphic Files (*.bmp)|*.BMP"));
+}
+
+TEST_F(Files, CancelledDialogsChangeNothing) {
+    QTemporaryDir dir;
+    drawSomething(*Form->PlotChart1);
+    NextFileName.clear();
+    for (QAction* entry : {Form->Grafikdrucken1, Form->ErfassungSpeichern, Form->Erfassungladen}) {
+        entry->trigger();
+    }
+    EXPECT_EQ(Requests.size(), 3u);
+    EXPECT_EQ(Form->PlotChart1->ItemCount(), 3);
+    EXPECT_TRUE(Exceptions.empty());
+    EXPECT_TRUE(Messages.empty());
+}
+
+TEST_F(Files, FailuresReachTheExceptionDisplayAndKeepTheWindowIdle) {
+    QTemporaryDir dir;
+    drawSomething(*Form->PlotChart1);
+    const QString missing = dir.filePath(QStringLiteral("fehlt/x"));
+    NextFileName = missing + QStringLiteral(".bmp");
+    Form->Grafikdrucken1->trigger();
+    NextFileName = missing + QStringLiteral(".pmx");
+    Form->ErfassungSpeichern->trigger();
+    Form->Erfassungladen->trigger();
+    ASSERT_EQ(Exceptions.size(), 3u);
+    EXPECT_TRUE(Exceptions[0].startsWith(QStringLiteral("Datei \"") + missing))
+        << Exceptions[0].toStdString();
+    EXPECT_TRUE(Exceptions[0].contains(QStringLiteral("kann nicht erstellt werden")));
+    EXPECT_TRUE(Exceptions[1].contains(QStringLiteral("kann nicht erstellt werden")));
+    EXPECT_TRUE(Exceptions[2].contains(QString::fromUtf8("kann nicht geöffnet werden")))
+        << Exceptions[2].toStdString();
+    EXPECT_EQ(Form->PlotChart1->ItemCount(), 3);
+    expectIdle(*Form);
+}
+
+} // namespace
