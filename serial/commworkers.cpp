@@ -152,8 +152,10 @@ void RunMsgThread(std::shared_ptr<TCommLink> link) {
             break;
         }
         if (message.kind == TCommMessage::ComEvent) {
-            const bool ran =
-                deliver(link, [mask = message.mask](TCustomComm& c) { c.ProcessCommEvent(mask); });
+            TCommLink* const l = link.get();
+            const bool ran = deliver(link, [l, mask = message.mask](TCustomComm& c) {
+                l->leftUnread.store(c.ProcessCommEvent(mask));
+            });
             if (!ran) {
                 break;
             }

@@ -40,8 +40,6 @@ TCustomComm::TCustomComm(std::shared_ptr<TCommPlatform> platform)
     : m_platform(platform ? std::move(platform) : std::make_shared<TPosixCommPlatform>()) {}
 
 TCustomComm::~TCustomComm() {
-    OnAfterReceive = nullptr;
-    OnTraceState = nullptr;
     TCustomComm::ClosePort();
 }
 
@@ -248,32 +246,24 @@ void TCustomComm::StopThreads() {
     }
 }
 
-void TCustomComm::publishUnread(std::uint32_t count) {
-    if (m_link) {
-        m_link->leftUnread.store(count);
-    }
-}
-
-void TCustomComm::ProcessCommEvent(std::uint32_t mask) {
+std::uint32_t TCustomComm::ProcessCommEvent(std::uint32_t mask) {
     if (!IsOpen()) {
-        return;
+        return 0;
     }
     const std::uint64_t openCount = m_openCount;
+    std::uint32_t unread = 0;
     try {
         std::uint32_t errors = 0;
         if (!m_platform->ClearCommError(m_handle, errors, &m_comStat)) {
-            publishUnread(0); // the comm-event worker sees the failure at its next wait
-            return;
+            return 0; // the comm-event worker sees the failure at its next wait
         }
-        publishUnread(0); // unless bytes are left queued below
         if (errors != 0) {
-            publishUnread(m_comStat.cbInQue);
+            unread = m_comStat.cbInQue;
             DoCommError(errors, 0, static_cast<TComStateFlags>(m_comStat.Flags & 0xff));
-            return;
+            return unread;
         }
         if ((mask & EV_RXCHAR) && m_comStat.cbInQue > 0) {
             if ((m_traceStates & TraceSet(tsRxChar)) || HasReceiveConsumers()) {
-                std::uint32_t unread = 0;
                 for (int blocks = 0; m_comStat.cbInQue > 0; ++blocks) {
                     if (blocks == kMaxBlocksPerEvent) {
                         break;
@@ -298,16 +288,15 @@ void TCustomComm::ProcessCommEvent(std::uint32_t mask) {
                     --m_deliveryDepth;
                     m_retiredBuffer = {};
                     if (!IsOpen() || openCount != m_openCount) {
-                        return; // the handler closed (or reopened) the port
+                        return 0; // the handler closed (or reopened) the port
                     }
                     std::uint32_t ignored = 0;
                     if (!m_platform->ClearCommError(m_handle, ignored, &m_comStat)) {
                         break;
                     }
                 }
-                publishUnread(unread);
             } else {
-                publishUnread(m_comStat.cbInQue);
+                unread = m_comStat.cbInQue;
             }
         }
         TTraceStates trace = 0;
@@ -328,6 +317,7 @@ void TCustomComm::ProcessCommEvent(std::uint32_t mask) {
     } catch (const std::exception& e) {
         DoFatalError(1, static_cast<std::uint32_t>(errno), true, e.what());
     }
+    return unread;
 }
 
 void TCustomComm::DoCommError(std::uint32_t CommCode, std::uint32_t SysError,
@@ -356,6 +346,15 @@ TCustomSerialComm::TCustomSerialComm(std::shared_ptr<TCommPlatform> platform)
     SetStopBits(sbOne);
     SetStreamProtocol(spHardware);
     SetEventChar(0);
+}
+
+TCustomSerialComm::~TCustomSerialComm() {
+    // Before any member or base goes: the workers must be stopped first.
+    TCustomComm::ClosePort();
+}
+
+TSerialComm::~TSerialComm() {
+    TCustomComm::ClosePort();
 }
 
 void TCustomSerialComm::changePort(std::uint16_t portNo, const std::string& deviceName) {

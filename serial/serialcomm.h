@@ -181,7 +181,8 @@ public:
 
     // Processes one comm event (mask of EV_ bits): line errors → OnCommError, queued bytes →
     // OnAfterReceive per block. Runs on the main thread; called by the message worker's hand-off.
-    void ProcessCommEvent(std::uint32_t mask);
+    // Returns the input count it left unread on purpose (line error, no consumer), else 0.
+    std::uint32_t ProcessCommEvent(std::uint32_t mask);
     // Closes the port: stops the workers, purges when allowed and bytes wait to be sent,
     // releases the receive buffer, closes the device, fires OnClose, notifies listeners (1).
     void ShutdownPort(bool purge);
@@ -205,7 +206,6 @@ protected:
 
 private:
     void doTraceState(TTraceStates states);
-    void publishUnread(std::uint32_t count);
 
     std::shared_ptr<TCommPlatform> m_platform;
     std::shared_ptr<TCommLink> m_link;
@@ -233,6 +233,7 @@ private:
 class TCustomSerialComm : public TCustomComm {
 public:
     explicit TCustomSerialComm(std::shared_ptr<TCommPlatform> platform = nullptr);
+    ~TCustomSerialComm() override;
 
     // Selects port n ("COMn"; the device as ComDevicePath gives it) and clears DeviceName. An
     // open port is closed and reopened on the new number; listeners get code 3.
@@ -259,7 +260,8 @@ private:
     std::string m_deviceName;
 };
 
-class TSerialComm : public TCustomSerialComm {
+class TSerialComm final : public TCustomSerialComm {
 public:
     using TCustomSerialComm::TCustomSerialComm;
+    ~TSerialComm() override;
 };
