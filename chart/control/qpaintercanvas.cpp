@@ -92,9 +92,28 @@ void QPainterCanvas::Line(QPoint from, QPoint to) {
 }
 
 void QPainterCanvas::Polyline(const QPoint* points, int count) {
-    if (count >= 2) {
-        m_painter.drawPolyline(points, count);
+    if (count < 2) {
+        return;
     }
+    const bool thinSolid =
+        m_pen.Width <= 1 && (m_pen.Style == psSolid || m_pen.Style == psInsideFrame);
+    if (!thinSolid) {
+        m_painter.drawPolyline(points, count);
+        return;
+    }
+    // Dense data repeats pixels: a zero-length segment draws nothing, so consecutive equal
+    // points are dropped before the polyline goes to the painter.
+    m_reduced.clear();
+    m_reduced.push_back(points[0]);
+    for (int i = 1; i < count; ++i) {
+        if (points[i] != m_reduced.back()) {
+            m_reduced.push_back(points[i]);
+        }
+    }
+    if (m_reduced.size() < 2) {
+        m_reduced.push_back(m_reduced.front());
+    }
+    m_painter.drawPolyline(m_reduced.data(), static_cast<int>(m_reduced.size()));
 }
 
 void QPainterCanvas::Polygon(const QPoint* points, int count) {

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPalette>
 #include <optional>
+#include <vector>
 
 class QImage;
 
@@ -45,4 +46,5 @@ private:
     TChartFont m_font;
     QColor m_fontColor;
     std::optional<QFontMetrics> m_metrics;
+    std::vector<QPoint> m_reduced;
 };

@@ -1,0 +1,154 @@
+// Chart rendering at the form's size (585 × 361): median times of a full Paint by item count,
+// of RedrawItems after 500 new items and of a two-channel trend window, and a plain loop of one
+// QPainter::drawLine per item for comparison. Prints a table; never fails on time.
+#include "chart/control/plotchart.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double medianMs(int runs, const std::function<void()>& setup, const std::function<void()>& work) {
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        setup();
+        const auto start = Clock::now();
+        work();
+        times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+std::unique_ptr<TPlotChart> formChart() {
+    auto chart = std::make_unique<TPlotChart>();
+    chart->ApplyFormChartSettings();
+    chart->resize(585, 361);
+    chart->SetHeadless(true);
+    chart->SetLayerRange(1, 0, 1, 1000, 10);
+    chart->SetLayerRange(2, 0, 1, 1000, 10);
+    return chart;
+}
+
+double sampleValue(int i, int n) {
+    return 5.5 + 4.0 * std::sin(i * 6.283 * 3 / std::max(n, 1)) + 0.4 * std::sin(i * 0.37);
+}
+
+// One channel, normal mode: a move-to and draw-tos spread over 0..1000 × 1..10.
+void addOneChannel(TPlotChart& chart, int n) {
+    for (int i = 0; i < n; ++i) {
+        const double x = 1000.0 * i / std::max(n, 1);
+        if (i == 0) {
+            chart.AddMoveTo(x, sampleValue(i, n));
+        } else {
+            chart.AddDrawTo(x, sampleValue(i, n));
+        }
+    }
+}
+
+// The same segments drawn one QPainter::drawLine each, no chart logic.
+double plainLoopMs(int n) {
+    QImage image(485, 286, QImage::Format_RGB32);
+    std::vector<QPoint> points;
+    for (int i = 0; i < n; ++i) {
+        points.emplace_back(static_cast<int>(484.0 * i / n),
+                            static_cast<int>(285 - 285 * (sampleValue(i, n) - 1) / 9));
+    }
+    return medianMs(
+        15, [&] { image.fill(Qt::white); },
+        [&] {
+            QPainter painter(&image);
+            painter.setPen(QPen(Qt::blue, 1));
+            for (int i = 1; i < n; ++i) {
+                painter.drawLine(points[static_cast<std::size_t>(i - 1)],
+                                 points[static_cast<std::size_t>(i)]);
+            }
+        });
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
+    QApplication app(argc, argv);
+
+    std::printf("Chart rendering at 585 x 361 (median of repeated runs)\n\n");
+    std::printf("%-44s %10s %14s %8s %10s\n", "case", "items", "median ms", "target",
+                "vs drawLine");
+    for (int n : {0, 1000, 10000, 100000}) {
+        auto chart = formChart();
+        addOneChannel(*chart, n);
+        chart->Paint(); // first paint builds fonts and the chart image
+        const double ms = medianMs(
+            n >= 100000 ? 21 : 51, [] {}, [&] { chart->Paint(); });
+        const char* target = n == 0 ? "< 0.3" : (n == 100000 ? "< 10" : "");
+        if (n == 0) {
+            std::printf("%-44s %10d %14.3f %8s %10s\n", "full Paint, one channel", n, ms, target,
+                        "-");
+        } else {
+            std::printf("%-44s %10d %14.3f %8s %9.2fx\n", "full Paint, one channel", n, ms, target,
+                        ms / plainLoopMs(n));
+        }
+    }
+    {
+        auto chart = formChart();
+        addOneChannel(*chart, 10000);
+        chart->Paint();
+        chart->RedrawItems();
+        int next = 10000;
+        const double ms = medianMs(
+            31,
+            [&] {
+                for (int i = 0; i < 500; ++i, ++next) {
+                    chart->AddDrawTo(std::fmod(next * 0.1, 1000.0), sampleValue(next, 10000));
+                }
+            },
+            [&] { chart->RedrawItems(); });
+        std::printf("%-44s %10d %14.3f %8s %10s\n", "RedrawItems after 500 new items",
+                    chart->ItemCount(), ms, "", "-");
+    }
+    {
+        auto chart = formChart();
+        chart->SetMarginLeft(160);
+        chart->Scale2Y().SetVisible(true);
+        chart->SetLayerRange(1, 0, 1, 2000, 10);
+        chart->SetLayerRange(2, 0, 1, 2000, 10);
+        for (int i = 1; i <= 2000; ++i) {
+            chart->SetActiveLayer(1);
+            chart->SetDataColor(clBlue);
+            chart->AddLine(i - 1, sampleValue(i - 1, 2000), i, sampleValue(i, 2000));
+            chart->SetActiveLayer(2);
+            chart->SetDataColor(clMaroon);
+            chart->AddLine(i - 1, 10 - sampleValue(i - 1, 2000), i, 10 - sampleValue(i, 2000));
+        }
+        chart->SetActiveLayer(1);
+        chart->Paint();
+        const double ms = medianMs(
+            31, [] {}, [&] { chart->Paint(); });
+        std::printf("%-44s %10d %14.3f %8s %9.2fx\n", "full Paint, two-channel trend window",
+                    chart->ItemCount(), ms, "", ms / plainLoopMs(4000));
+    }
+    {
+        // What the cache saves: a chart whose caption changes before every paint.
+        auto chart = formChart();
+        int k = 0;
+        const double ms = medianMs(
+            31, [&] { chart->SetCaption(std::to_string(k++)); }, [&] { chart->Paint(); });
+        std::printf("%-44s %10d %14.3f %8s %10s\n", "full Paint, chart image rebuilt", 0, ms, "",
+                    "-");
+    }
+    return 0;
+}
