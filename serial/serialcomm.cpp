@@ -290,10 +290,13 @@ std::uint32_t TCustomComm::ProcessCommEvent(std::uint32_t mask) {
                     if (!IsOpen() || openCount != m_openCount) {
                         return 0; // the handler closed (or reopened) the port
                     }
-                    std::uint32_t ignored = 0;
-                    if (!m_platform->ClearCommError(m_handle, ignored, &m_comStat)) {
+                    // Only the input count: line errors that arose meanwhile stay pending for the
+                    // next event instead of being cleared unseen.
+                    const long queued = m_platform->InputCount(m_handle);
+                    if (queued < 0) {
                         break;
                     }
+                    m_comStat.cbInQue = static_cast<std::uint32_t>(queued);
                 }
             } else {
                 unread = m_comStat.cbInQue;
