@@ -239,19 +239,6 @@ TEST(RubberBandCorners, CurrentCornerClampedIntoPlotArea) {
     }
 }
 
-TEST(PlotArea, GeometryOfTheFormChart) {
-    const PlotGeometry g = formGeometry();
-    EXPECT_EQ(g.PlotWidth(), 484);
-    EXPECT_EQ(g.PlotHeight(), 285);
-    EXPECT_TRUE(g.Contains(80, 30));
-    EXPECT_TRUE(g.Contains(564, 315));
-    EXPECT_FALSE(g.Contains(79, 100));
-    EXPECT_FALSE(g.Contains(565, 100));
-    EXPECT_FALSE(g.Contains(100, 316));
-    EXPECT_TRUE(g.HasArea());
-    EXPECT_FALSE((PlotGeometry{100, 100, 50, 50, 0, 0, 0}).HasArea());
-}
-
 TEST(MouseModes, ClassesOfTheFifteenModes) {
     std::string drag;
     std::string panZoom;
