@@ -99,11 +99,11 @@ void TForm1::SetCheckedFromCode(QAbstractButton* button, bool checked) {
 }
 
 TMouseActMode TForm1::ChartMouseAction() const {
-    return m_mouseAction;
+    return PlotChart1->MouseAction();
 }
 
 void TForm1::setChartMouseAction(TMouseActMode mode) {
-    m_mouseAction = mode;
+    PlotChart1->SetMouseAction(mode);
 }
 
 // ---- State ------------------------------------------------------------------------------------

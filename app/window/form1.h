@@ -236,7 +236,6 @@ private:
     std::unique_ptr<Acquisition> m_acquisition;
     std::unique_ptr<MainThreadInvoker> m_invoker;
     std::map<QAbstractButton*, void (TForm1::*)()> m_clickHandlers;
-    TMouseActMode m_mouseAction = maPan;
     TFormInfo* m_formInfo = nullptr;
     TFormHilfe* m_formHilfe = nullptr;
     FileDialogRunner m_fileDialogRunner;

@@ -94,6 +94,9 @@ void TForm1::buildLayout() {
     right->addWidget(valuePanel);
     PlotChart1 = named(new TPlotChart(central), "PlotChart1");
     PlotChart1->ApplyFormChartSettings();
+    PlotChart1->SetMouseAction(maPan);
+    PlotChart1->SetMouseCursorFixed(true); // the pointing hand stays whatever the mode
+    PlotChart1->setCursor(Qt::PointingHandCursor);
     PlotChart1->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     PlotChart1->setMinimumSize(200, 150);
     right->addWidget(PlotChart1, 1);
