@@ -1,0 +1,122 @@
+// plotmira-cli render as a process: exit codes, messages and the written bitmap.
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+struct Result {
+    int status = -1;
+    std::string output; // stdout and stderr
+};
+
+Result runCli(const std::string& arguments) {
+    Result result;
+    const std::string command = std::string("QT_QPA_PLATFORM=offscreen ") + PLOTMIRA_CLI_PATH +
+                                " render " + arguments + " 2>&1";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return result;
+    }
+    std::array<char, 512> buffer{};
+    while (std::fgets(buffer.data(), buffer.size(), pipe) != nullptr) {
+        result.output += buffer.data();
+    }
+    const int status = ::pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+class CliRender : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (std::string(PLOTMIRA_CLI_PATH).empty()) {
+            GTEST_SKIP() << "plotmira-cli is not built";
+        }
+        char pattern[] = "/tmp/plotmira-render-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        m_dir = pattern;
+        // One move-to and a draw-to, layer 1, blue.
+        std::ofstream session(m_dir + "/run.pmx", std::ios::binary);
+        for (int kind : {8, 3}) {
+            unsigned char record[104] = {};
+            const double x = kind == 8 ? 0.0 : 1000.0;
+            const double y = kind == 8 ? 0.0 : 10.0;
+            std::memcpy(record, &x, 8);
+            std::memcpy(record + 8, &y, 8);
+            record[32] = 0;
+            record[34] = 0xFF;
+            record[56] = 1;
+            record[61] = static_cast<unsigned char>(kind);
+            record[64] = 1;
+            session.write(reinterpret_cast<const char*>(record), sizeof record);
+        }
+    }
+    void TearDown() override {
+        if (!m_dir.empty()) {
+            std::filesystem::remove_all(m_dir);
+        }
+    }
+    std::string m_dir;
+};
+
+} // namespace
+
+TEST_F(CliRender, WritesBitmapOfDesignSizeUnderTheExportName) {
+    const Result r = runCli(m_dir + "/run.pmx -o " + m_dir + "/picture.v1.png");
+    ASSERT_EQ(r.status, 0) << r.output;
+    std::ifstream in(m_dir + "/picture.bmp", std::ios::binary);
+    ASSERT_TRUE(in.good());
+    unsigned char header[54] = {};
+    in.read(reinterpret_cast<char*>(header), sizeof header);
+    EXPECT_EQ(header[0], 'B');
+    EXPECT_EQ(header[1], 'M');
+    EXPECT_EQ(header[18] | header[19] << 8, 585);
+    EXPECT_EQ(header[22] | header[23] << 8, 361);
+    EXPECT_EQ(header[28], 24);
+}
+
+TEST_F(CliRender, OptionsChangeThePicture) {
+    ASSERT_EQ(runCli(m_dir + "/run.pmx -o " + m_dir +
+                     "/a.bmp --size 700x400 --channels 2 "
+                     "--grid off --color --caption Test --range 1:0,0,500,5 "
+                     "--range 2:0,-5,1000,20")
+                  .status,
+              0);
+    EXPECT_EQ(std::filesystem::file_size(m_dir + "/a.bmp"), 54u + 2100u * 400u);
+}
+
+TEST_F(CliRender, BadArgumentsExitTwoAndFailuresExitOne) {
+    const std::string session = m_dir + "/run.pmx";
+    const std::string cases[] = {
+        "",
+        session,
+        session + " -o x.bmp --size 0x5",
+        session + " -o x.bmp --range 17:0,0,1,1",
+        session + " -o x.bmp --range 1:0,0,1",
+        session + " -o x.bmp --grid maybe",
+        session + " -o x.bmp --channels 3",
+        session + " -o x.bmp --bogus",
+    };
+    for (const std::string& args : cases) {
+        const Result r = runCli(args);
+        EXPECT_EQ(r.status, 2) << args;
+        EXPECT_NE(r.output.find("plotmira-cli render: "), std::string::npos) << args;
+    }
+    const Result missing = runCli(m_dir + "/none.pmx -o " + m_dir + "/x.bmp");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.output.find("kann nicht geöffnet werden"), std::string::npos)
+        << missing.output;
+    const Result unwritable = runCli(session + " -o " + m_dir + "/no/dir/x.bmp");
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_NE(unwritable.output.find("kann nicht erstellt werden"), std::string::npos)
+        << unwritable.output;
+    EXPECT_EQ(runCli("--help").status, 0);
+}
