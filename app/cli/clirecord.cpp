@@ -66,6 +66,7 @@ void printHelp(std::FILE* out) {
         "Output:\n"
         "  -o, --output RUN.pmx   session file\n"
         "  --bmp RUN.bmp          the chart as a monochrome bitmap\n"
+        "  --quiet                print only the summary, not the status texts\n"
         "\n"
         "Prints the status bar texts as they change and a summary at the end. Messages the\n"
         "window shows in a box go to standard error. Exit status: 0 normal end, 1 stopped by\n"
@@ -84,6 +85,7 @@ struct Options {
     std::optional<double> seconds;
     std::string output;
     std::string bmp;
+    bool quiet = false;
 };
 
 struct BadArgument {
@@ -180,6 +182,8 @@ Options parseOptions(int argc, char** argv, bool& help) {
             o.output = value();
         } else if (arg == "--bmp") {
             o.bmp = value();
+        } else if (arg == "--quiet") {
+            o.quiet = true;
         } else {
             throw BadArgument{"unknown option '" + arg + "'"};
         }
@@ -249,8 +253,9 @@ private:
 // The window's side of the pipeline, on a terminal or a pipe.
 class RecordHost : public AcquisitionHost {
 public:
-    RecordHost(TPlotChart& chart, TSerialComm* comm, std::optional<std::int64_t> count)
-        : m_chart(chart), m_comm(comm), m_count(count), m_terminal(isatty(STDOUT_FILENO) != 0) {}
+    RecordHost(TPlotChart& chart, TSerialComm* comm, std::optional<std::int64_t> count, bool quiet)
+        : m_chart(chart), m_comm(comm), m_count(count), m_terminal(isatty(STDOUT_FILENO) != 0),
+          m_quiet(quiet) {}
 
     Acquisition* Acq = nullptr;
     bool ProgramStopped = false; // a stop condition of the program ended the run
@@ -314,7 +319,7 @@ public:
     // Writes the panels when they changed: every change on a pipe, at most ten a second on a
     // terminal (there one line is rewritten in place).
     void printPanels(bool force) {
-        if (!m_dirty) {
+        if (!m_dirty || m_quiet) {
             return;
         }
         const Clock::time_point now = Clock::now();
@@ -346,6 +351,7 @@ private:
     TSerialComm* m_comm;
     std::optional<std::int64_t> m_count;
     bool m_terminal;
+    bool m_quiet;
     bool m_active = true;
     bool m_dirty = false;
     bool m_lineOpen = false;
@@ -452,7 +458,7 @@ int runRecord(int argc, char** argv) {
         comm->SetBufferOutSize(1024);
         comm->SetMainThreadInvoker(invoker.Invoker());
     }
-    RecordHost host(chart, comm.get(), o.count);
+    RecordHost host(chart, comm.get(), o.count, o.quiet);
     Acquisition acq(chart, host);
     host.Acq = &acq;
     acq.DecimalSeparator = numbers::DecimalSeparator();

@@ -1,0 +1,271 @@
+// Sample pipeline speed.
+//
+// 1. The pipeline alone: framing, parse, scaling, texts and items on a chart core that draws
+//    nothing, fed from memory in 4096-byte blocks (lines per second, ns per line).
+// 2. End to end: plotmira-sim at a fixed line rate on a pseudo-terminal → serial component →
+//    pipeline → the real chart rendering off screen (plotmira-cli record, default settings with
+//    DynGraph on). The rate is stepped up per mode; a run keeps up when it completes with no
+//    overflow and the simulator's writes were never held back by a full pty (its buffer holds
+//    less than the 16000-byte overflow limit, so any hold-back is a backlog near that limit).
+//    Prints per rate: lines/s achieved, hold-back, median and 99th-percentile ProcessTimeMs.
+//
+// PLOTMIRA_BENCH_QUICK=1 runs shorter runs (a tenth of the lines) for a quick look.
+#include "app/pipeline/acquisition.h"
+#include "app/pipeline/acquisitionhost.h"
+#include "chart/core/plotchartcore.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class NullHost : public AcquisitionHost {
+public:
+    void SetLabel10(const std::string&) override {}
+    void SetStatusPanel(int, const std::string&) override {}
+    bool PortActive() const override { return true; }
+    void SetPortActive(bool) override {}
+    void StopButtonClick() override {}
+    void EnableMainMenu() override {}
+    void ProcessMessages() override {}
+    void ShowMessage(const std::string&) override {}
+};
+
+std::string makeLines(int count, int channels) {
+    std::string text;
+    char buf[64];
+    for (int i = 0; i < count; ++i) {
+        const double v = 5 + 4 * std::sin(i / 30.0);
+        const int n = channels == 2 ? std::snprintf(buf, sizeof buf, "%.3f;%.3f\r\n", v, -v)
+                                    : std::snprintf(buf, sizeof buf, "%.3f\r\n", v);
+        text.append(buf, static_cast<std::size_t>(n));
+    }
+    return text;
+}
+
+void pipelineAlone() {
+    std::printf("Pipeline alone (chart core, no drawing), 4096-byte blocks\n");
+    std::printf("%-22s %10s %12s %10s\n", "mode", "lines", "lines/s", "ns/line");
+    struct Mode {
+        const char* name;
+        int channels;
+        bool trend;
+        int lines;
+    };
+    for (const Mode m :
+         {Mode{"1 channel normal", 1, false, 100000}, Mode{"2 channels normal", 2, false, 50000},
+          Mode{"1 channel trend", 1, true, 200000}, Mode{"2 channels trend", 2, true, 200000}}) {
+        const std::string text = makeLines(m.lines, m.channels);
+        PlotChartCore chart;
+        chart.SetAllocSize(110000);
+        NullHost host;
+        Acquisition acq(chart, host);
+        AcquisitionSettings s;
+        s.ChannelCount = m.channels;
+        s.TrendMode = m.trend;
+        s.XMax = m.trend ? 2000.0f : 1000.0f;
+        acq.Start(s);
+        const auto t0 = Clock::now();
+        for (std::size_t i = 0; i < text.size(); i += 4096) {
+            const std::size_t n = std::min<std::size_t>(4096, text.size() - i);
+            acq.SerialComm1AfterReceive(text.data() + i, static_cast<std::uint32_t>(n));
+        }
+        const double secs = std::chrono::duration<double>(Clock::now() - t0).count();
+        std::printf("%-22s %10lld %12.0f %10.0f\n", m.name, static_cast<long long>(acq.SampleCount),
+                    static_cast<double>(acq.SampleCount) / secs,
+                    secs * 1e9 / static_cast<double>(acq.SampleCount));
+    }
+    std::printf("\n");
+}
+
+std::string toolPath(const char* built, const char* name) {
+    if (*built != '\0' && fs::exists(built)) {
+        return built;
+    }
+    return name; // found through PATH
+}
+
+pid_t spawn(const std::vector<std::string>& args, const fs::path& out, const fs::path& err) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<char*> argv;
+    for (const std::string& a : args) {
+        argv.push_back(const_cast<char*>(a.c_str()));
+    }
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+        pid = -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+int waitFor(pid_t pid, double seconds) {
+    const auto end = Clock::now() + std::chrono::duration<double>(seconds);
+    int status = 0;
+    while (Clock::now() < end) {
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    return -1;
+}
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+double numberAfter(const std::string& text, const std::string& key) {
+    const std::size_t at = text.find(key);
+    return at == std::string::npos ? -1 : std::atof(text.c_str() + at + key.size());
+}
+
+struct RunResult {
+    bool completed = false;
+    bool overflow = false;
+    double linesPerSecond = 0;
+    double heldBack = -1;
+    double median = 0;
+    double p99 = 0;
+};
+
+RunResult runEndToEnd(const fs::path& dir, const std::string& sim, const std::string& cli,
+                      int channels, bool trend, int lines, int rate) {
+    static int com = 20;
+    ++com;
+    const fs::path ports = dir / "ports";
+    const fs::path link = ports / ("COM" + std::to_string(com));
+    const pid_t simPid =
+        spawn({sim, "--com", std::to_string(com), "--ports", ports.string(), "--channels",
+               std::to_string(channels), "--rate", std::to_string(rate), "--count",
+               std::to_string(lines), "--wave", "sine", "--wait-reader"},
+              dir / "sim.out", dir / "sim.err");
+    for (int i = 0; i < 500 && !fs::is_symlink(link); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::vector<std::string> args{cli,          "record",
+                                  "--port",     link.string(),
+                                  "--count",    std::to_string(lines),
+                                  "--channels", std::to_string(channels),
+                                  "--quiet"};
+    if (trend) {
+        args.push_back("--trend");
+    }
+    const auto t0 = Clock::now();
+    const pid_t cliPid = spawn(args, dir / "cli.out", dir / "cli.err");
+    const double limit = rate > 0 ? 30.0 + 3.0 * lines / rate : 600.0;
+    const int cliStatus = waitFor(cliPid, limit);
+    const double secs = std::chrono::duration<double>(Clock::now() - t0).count();
+    if (cliStatus != 0) {
+        kill(simPid, SIGTERM);
+    }
+    waitFor(simPid, 10);
+
+    RunResult r;
+    const std::string out = readFile(dir / "cli.out");
+    const std::string err = readFile(dir / "cli.err");
+    const std::string simErr = readFile(dir / "sim.err") + readFile(dir / "sim.out");
+    r.overflow = err.find("Com Pufferüberlauf") != std::string::npos;
+    r.completed = cliStatus == 0 && numberAfter(out, "samples ") == lines;
+    r.linesPerSecond = lines / secs;
+    r.heldBack = numberAfter(simErr, "held back by a full buffer for ");
+    r.median = numberAfter(out, "line time median ");
+    r.p99 = numberAfter(out, "99th percentile ");
+    return r;
+}
+
+void endToEnd(bool quick) {
+    const std::string sim = toolPath(PLOTMIRA_SIM_PATH, "plotmira-sim");
+    const std::string cli = toolPath(PLOTMIRA_CLI_PATH, "plotmira-cli");
+    char tmpl[] = "/tmp/plotmira-bench-XXXXXX";
+    if (mkdtemp(tmpl) == nullptr) {
+        std::perror("mkdtemp");
+        return;
+    }
+    const fs::path dir = tmpl;
+    std::printf("End to end: plotmira-sim -> pty -> serial component -> pipeline -> chart "
+                "(off screen), DynGraph on\n");
+    std::printf("%-20s %8s %9s %11s %9s %10s %10s  %s\n", "mode", "lines", "rate", "achieved/s",
+                "held(s)", "median ms", "p99 ms", "result");
+    struct Mode {
+        const char* name;
+        int channels;
+        bool trend;
+        int lines;
+    };
+    const int rates[] = {2000, 5000, 13000, 25000, 50000, 75000, 100000, 150000};
+    for (const Mode m :
+         {Mode{"1 channel normal", 1, false, 100000}, Mode{"2 channels normal", 2, false, 50000},
+          Mode{"1 channel trend", 1, true, 200000}, Mode{"2 channels trend", 2, true, 200000}}) {
+        const int lines = quick ? m.lines / 10 : m.lines;
+        const auto report = [&](const char* rateText, int rate, const RunResult& r, bool keptUp) {
+            std::printf("%-20s %8d %9s %11.0f %9.3f %10.3f %10.3f  %s\n", m.name, lines, rateText,
+                        r.linesPerSecond, r.heldBack, r.median, r.p99,
+                        rate == 0      ? "capacity"
+                        : keptUp       ? "keeps up"
+                        : r.overflow   ? "overflow"
+                        : !r.completed ? "incomplete"
+                                       : "fell behind");
+            std::fflush(stdout);
+        };
+        // As fast as the simulator can send: the reader's capacity, the pty throttling the
+        // writer. Rates far above it are not tried.
+        const RunResult capacity = runEndToEnd(dir, sim, cli, m.channels, m.trend, lines, 0);
+        report("max", 0, capacity, false);
+        int best = 0;
+        for (const int rate : rates) {
+            if (rate > 1.5 * capacity.linesPerSecond) {
+                break;
+            }
+            const RunResult r = runEndToEnd(dir, sim, cli, m.channels, m.trend, lines, rate);
+            // Held back for less than one line period counts as the start-up hand-shake.
+            const bool keptUp =
+                r.completed && !r.overflow && r.heldBack >= 0 && r.heldBack < 1.0 / rate + 0.002;
+            report(std::to_string(rate).c_str(), rate, r, keptUp);
+            if (!keptUp) {
+                break;
+            }
+            best = rate;
+        }
+        std::printf("%-20s highest rate kept up: %d lines/s\n\n", m.name, best);
+    }
+    fs::remove_all(dir);
+}
+
+} // namespace
+
+int main() {
+    const char* quickEnv = std::getenv("PLOTMIRA_BENCH_QUICK");
+    const bool quick = quickEnv != nullptr && std::strcmp(quickEnv, "1") == 0;
+    pipelineAlone();
+    endToEnd(quick);
+    return 0;
+}
