@@ -66,7 +66,8 @@ std::string TickLabelText(double v, double lo, double hi, int decPlaces,
     const int p = EffectiveDecPlaces(decPlaces, lo, hi);
     const double r = std::fabs(hi - lo);
     std::string label;
-    if (std::fabs(v / (hi - lo)) < 1e-14) {
+    const double span = hi - lo;
+    if (v == 0.0 || (span != 0.0 && std::fabs(v / span) < 1e-14)) {
         v = 0.0;
         if (r <= 100000.0)
             label = FormatTickValue(0.0, p);

@@ -21,9 +21,10 @@ struct TickValues {
 };
 
 // The values of the short and the labelled ticks from lo to hi, in drawing order. Each loop is
-// capped (kMaxTicksPerLoop) so that degenerate steps cannot run away.
+// capped at kMaxTicksPerLoop values, more than the widest window has pixels, so that unit steps
+// over a huge span or steps below the resolution of the values cannot run away.
 TickValues GenerateTickValues(const TickInterval& interval, double lo, double hi, bool shortTicks);
-inline constexpr int kMaxTicksPerLoop = 10000;
+inline constexpr int kMaxTicksPerLoop = 4096;
 
 class TickList {
 public:

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iterator>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -529,6 +531,37 @@ TEST_F(FormChart, TopAndRightAxesPointOutward) {
     EXPECT_EQ(y.AxisLine.X1, 765);
     EXPECT_EQ(y.Ticks.back().X2, 765 + 5);
     EXPECT_EQ(y.Labels.back().X, 765 + 8);
+}
+
+// Any range the user or a loaded file can produce lays out and converts without running away.
+TEST_F(FormChart, ExtremeRangesStayBoundedAndDefined) {
+    const double values[] = {0,        1,      -1,    1e-300, -1e-300, 1e300, -1e300, 1e16,
+                             1e16 + 2, 5e-324, 1e308, -1e308, 3.5,     1e10,  kInf,   kNaN};
+    std::mt19937 rng(12345);
+    std::uniform_int_distribution<std::size_t> pick(0, std::size(values) - 1);
+    std::uniform_int_distribution<int> ticks(-2, 12);
+    std::uniform_int_distribution<int> places(-4, 14);
+    for (int i = 0; i < 400; ++i) {
+        chart.Scale1X().SetMinTicks(ticks(rng));
+        chart.Scale1Y().SetDecPlaces(places(rng));
+        chart.Scale1Y().SetShortTicks(i % 3 != 0);
+        chart.ApplyLayerRange(1, values[pick(rng)], values[pick(rng)], values[pick(rng)],
+                              values[pick(rng)]);
+        for (TAxis axis : {TAxis::X, TAxis::Y}) {
+            const AxisDrawing d = chart.LayoutAxis(1, axis, measure);
+            EXPECT_LE(d.Ticks.size(), 2u * kMaxTicksPerLoop);
+            for (const AxisText& t : d.Labels)
+                EXPECT_LE(t.Text.size(), 14u) << t.Text;
+            EXPECT_LE(chart.Ticks(1, axis).NumTicks(), TickList::kCapacity);
+        }
+        for (double v : values) {
+            int px = 0, py = 0;
+            if (chart.DataToPixel(1, v, v, px, py)) {
+                double x = 0, y = 0;
+                chart.PixelToData(1, px, py, x, y);
+            }
+        }
+    }
 }
 
 TEST_F(FormChart, LogarithmicAxisTicksAtDecades) {
