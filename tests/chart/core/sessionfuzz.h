@@ -13,7 +13,7 @@
 
 namespace sessionfuzz {
 
-inline double specialDouble(std::mt19937& rng) {
+inline double oddDouble(std::mt19937& rng) {
     constexpr double values[] = {std::numeric_limits<double>::quiet_NaN(),
                                  -std::numeric_limits<double>::quiet_NaN(),
                                  std::numeric_limits<double>::signaling_NaN(),
@@ -47,10 +47,10 @@ inline ChartItem plausibleRecord(std::mt19937& rng) {
     item.Y2 = item.Y;
     switch (rng() % 8) {
     case 0:
-        item.X = specialDouble(rng);
+        item.X = oddDouble(rng);
         break;
     case 1:
-        item.Y2 = specialDouble(rng);
+        item.Y2 = oddDouble(rng);
         break;
     case 2:
         item.Kind = static_cast<std::uint8_t>(rng()); // any code, foreign kinds included
