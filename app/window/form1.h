@@ -164,6 +164,7 @@ public:
     QAction* Info1 = nullptr;
 
     std::unique_ptr<TSerialComm> SerialComm1;
+    // The two file dialogs, built when first needed.
     QFileDialog* SaveDialog1 = nullptr;
     QFileDialog* OpenDialog1 = nullptr;
 
@@ -231,6 +232,7 @@ private:
     void shutDownSerialComm();
     void applyPortFields();
     // form1files.cpp
+    QFileDialog& fileDialog(bool save);
     QString runFileDialog(const FileDialogRequest& request);
 
     std::unique_ptr<Acquisition> m_acquisition;

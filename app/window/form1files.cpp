@@ -5,6 +5,7 @@
 
 #include "chart/control/plotchart.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 
@@ -20,11 +21,22 @@ std::string fileSystemName(const QString& name) {
 
 } // namespace
 
+QFileDialog& TForm1::fileDialog(bool save) {
+    // Built on first use (a file dialog is costly to build and most runs never open one), then
+    // kept for the run so that it remembers its folder.
+    QFileDialog*& dialog = save ? SaveDialog1 : OpenDialog1;
+    if (dialog == nullptr) {
+        dialog = new QFileDialog(this);
+        dialog->setObjectName(save ? QStringLiteral("SaveDialog1") : QStringLiteral("OpenDialog1"));
+        dialog->setDirectory(QDir::homePath());
+    }
+    return *dialog;
+}
+
 QString TForm1::runFileDialog(const FileDialogRequest& request) {
     const bool save = request.DialogKind == FileDialogRequest::Kind::Save;
-    const QString name = m_fileDialogRunner
-                             ? m_fileDialogRunner(request)
-                             : RunFileDialog(save ? *SaveDialog1 : *OpenDialog1, request);
+    const QString name =
+        m_fileDialogRunner ? m_fileDialogRunner(request) : RunFileDialog(fileDialog(save), request);
     return save ? WithDefaultExt(name, request.DefaultExt) : name;
 }
 

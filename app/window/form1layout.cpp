@@ -9,7 +9,6 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -117,12 +116,6 @@ void TForm1::buildLayout() {
     setStatusBar(StatusBar);
 
     buildMenu();
-
-    SaveDialog1 = named(new QFileDialog(this), "SaveDialog1");
-    SaveDialog1->setDirectory(QDir::homePath());
-    SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
-    OpenDialog1 = named(new QFileDialog(this), "OpenDialog1");
-    OpenDialog1->setDirectory(QDir::homePath());
 
     // Client area 786 × 526 at design; the minimum window size wins where it is larger.
     resize(std::max(786, minimumWidth()),

@@ -77,9 +77,7 @@ TEST_F(Layout, EveryControlCarriesItsDesignerName) {
                            "TrendCheckBox",
                            "PlotChart1",
                            "StatusBar",
-                           "MainMenu1",
-                           "SaveDialog1",
-                           "OpenDialog1"};
+                           "MainMenu1"};
     for (const char* name : names) {
         EXPECT_NE(Form->findChild<QObject*>(QLatin1String(name)), nullptr) << name;
     }
