@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <charconv>
 #include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -35,6 +36,13 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// Ctrl-C or SIGTERM ends a recording like its end of input: the session file is still written.
+volatile std::sig_atomic_t g_interrupted = 0;
+
+void onInterrupt(int) {
+    g_interrupted = 1;
+}
 
 void printHelp(std::FILE* out) {
     std::fputs(
@@ -61,7 +69,7 @@ void printHelp(std::FILE* out) {
         "End:\n"
         "  --count N        after N samples\n"
         "  --seconds S      after S seconds\n"
-        "  (also at the end of the input and at the program's own stop conditions)\n"
+        "  (also at the end of the input, on Ctrl-C and at the program's own stop conditions)\n"
         "\n"
         "Output:\n"
         "  -o, --output RUN.pmx   session file\n"
@@ -386,7 +394,7 @@ void prepareChart(TPlotChart& chart, int channels) {
 }
 
 bool pastDeadline(const std::optional<Clock::time_point>& deadline) {
-    return deadline && Clock::now() >= *deadline;
+    return g_interrupted != 0 || (deadline && Clock::now() >= *deadline);
 }
 
 void recordFile(const Options& o, Acquisition& acq, RecordHost& host,
@@ -448,6 +456,9 @@ int runRecord(int argc, char** argv) {
         return 2;
     }
 
+    if (!o.quiet) {
+        std::setvbuf(stdout, nullptr, _IOLBF, 0); // status lines reach a pipe as they change
+    }
     TPlotChart chart;
     prepareChart(chart, o.settings.ChannelCount);
     std::unique_ptr<TSerialComm> comm;
@@ -476,6 +487,8 @@ int runRecord(int argc, char** argv) {
         comm->SetShowException([&](const Exception& e) { host.ShowException(e.Message()); });
     }
 
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
     std::optional<Clock::time_point> deadline;
     if (o.seconds) {
         deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(

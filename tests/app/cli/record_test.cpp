@@ -79,7 +79,9 @@ std::string readFile(const fs::path& path) {
 std::vector<ChartItem> readSession(const fs::path& path) {
     const std::string bytes = readFile(path);
     std::vector<ChartItem> items(bytes.size() / sizeof(ChartItem));
-    std::memcpy(items.data(), bytes.data(), items.size() * sizeof(ChartItem));
+    if (!items.empty()) {
+        std::memcpy(items.data(), bytes.data(), items.size() * sizeof(ChartItem));
+    }
     EXPECT_EQ(bytes.size() % sizeof(ChartItem), 0u);
     return items;
 }
@@ -220,7 +222,7 @@ TEST_F(RecordTest, TwoChannelsSplitAcrossWritesMatchTheSameBytesReadFromAFile) {
         GTEST_SKIP() << "plotmira-sim is not built";
     }
     const std::vector<std::string> options{
-        "--count", "600",  "--rate",        "max", "--channels",   "2", "--wave", "noise",
+        "--count", "600",   "--rate",        "max", "--channels",   "2", "--wave", "noise",
         "--fault", "split", "--fault-every", "3",   "--wait-reader"};
     const std::string bytes = sentBytes(8, options, 600);
     const std::vector<std::string> lines = splitLines(bytes);
@@ -285,6 +287,27 @@ TEST_F(RecordTest, ValueBeyondSingleRangeFromThePortStopsWithTheErrorText) {
     const std::vector<ChartItem> items = readSession(dir / "run.pmx");
     EXPECT_GE(items.size(), 1u);
     EXPECT_LT(items.size(), 100u);
+}
+
+TEST_F(RecordTest, InterruptEndsTheRecordingAndKeepsTheSession) {
+    if (kSim.empty()) {
+        GTEST_SKIP() << "plotmira-sim is not built";
+    }
+    Process sim = simulate(11, {"--rate", "500"});
+    Process cli = spawn({kCli, "record", "--port", (dir / "ports" / "COM11").string(), "-o",
+                         (dir / "run.pmx").string()},
+                        dir / "cli.out", dir / "cli.err");
+    // Wait until samples arrive, then interrupt as Ctrl-C would.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (readFile(dir / "cli.out").find("20 | ") == std::string::npos &&
+           std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    kill(cli.pid, SIGINT);
+    EXPECT_EQ(waitFor(cli, std::chrono::seconds(20)), 0) << readFile(dir / "cli.err");
+    kill(sim.pid, SIGTERM);
+    waitFor(sim, std::chrono::seconds(10));
+    EXPECT_GE(readSession(dir / "run.pmx").size(), 20u);
 }
 
 struct StopCase {
