@@ -9,10 +9,18 @@
 //    less than the 16000-byte overflow limit, so any hold-back is a backlog near that limit).
 //    Prints per rate: lines/s achieved, hold-back, median and 99th-percentile ProcessTimeMs.
 //
-// PLOTMIRA_BENCH_QUICK=1 runs shorter runs (a tenth of the lines) for a quick look.
+// 3. Where the end-to-end time goes: one repaint of the pipeline (SuspendPaint(false), which
+//    rebuilds the chart, then RedrawItems) on the real chart at the window's size, by the number
+//    of items, against the budget one line has at 13 000 lines/s (77 us) times the pace.
+//
+// PLOTMIRA_BENCH_QUICK=1 runs shorter runs (a tenth of the lines) for a quick look;
+// PLOTMIRA_BENCH_E2E=0 leaves the end-to-end runs out.
 #include "app/pipeline/acquisition.h"
 #include "app/pipeline/acquisitionhost.h"
+#include "chart/control/plotchart.h"
 #include "chart/core/plotchartcore.h"
+
+#include <QApplication>
 
 #include <algorithm>
 #include <chrono>
@@ -95,6 +103,63 @@ void pipelineAlone() {
         std::printf("%-22s %10lld %12.0f %10.0f\n", m.name, static_cast<long long>(acq.SampleCount),
                     static_cast<double>(acq.SampleCount) / secs,
                     secs * 1e9 / static_cast<double>(acq.SampleCount));
+    }
+    std::printf("\n");
+}
+
+void repaintCost() {
+    std::printf("One repaint (SuspendPaint(false) + RedrawItems) on the chart at 585 x 361\n");
+    std::printf("%-22s %8s %12s %14s %6s %14s\n", "items of", "samples", "rebuild ms",
+                "redrawitems ms", "pace", "budget ms");
+    struct Mode {
+        const char* name;
+        int channels;
+        bool trend;
+    };
+    for (const Mode m : {Mode{"1 channel normal", 1, false}, Mode{"2 channels normal", 2, false},
+                         Mode{"1 channel trend", 1, true}, Mode{"2 channels trend", 2, true}}) {
+        for (const int samples : {100, 1000, 2000, 10000, 50000, 100000}) {
+            if ((m.trend && samples > 2000) || (m.channels == 2 && !m.trend && samples > 50000)) {
+                continue;
+            }
+            TPlotChart chart;
+            chart.ApplyFormChartSettings();
+            chart.SetHeadless(true);
+            chart.resize(585, 361);
+            NullHost host;
+            Acquisition acq(chart, host);
+            AcquisitionSettings s;
+            s.ChannelCount = m.channels;
+            s.TrendMode = m.trend;
+            s.DynGraph = true;
+            s.XMax = m.trend ? 2000.0f : 1000.0f;
+            acq.Start(s);
+            acq.RedrawCount = -1000000000; // no repaints while filling
+            const std::string text = makeLines(samples, m.channels);
+            for (std::size_t i = 0; i < text.size(); i += 4096) {
+                const std::size_t n = std::min<std::size_t>(4096, text.size() - i);
+                acq.SerialComm1AfterReceive(text.data() + i, static_cast<std::uint32_t>(n));
+            }
+            const int reps = samples >= 50000 ? 5 : 20;
+            double rebuild = 0;
+            double items = 0;
+            for (int r = 0; r < reps; ++r) {
+                chart.SuspendPaint(true);
+                const auto t0 = Clock::now();
+                chart.SuspendPaint(false);
+                const auto t1 = Clock::now();
+                chart.RedrawItems();
+                const auto t2 = Clock::now();
+                rebuild += std::chrono::duration<double, std::milli>(t1 - t0).count();
+                items += std::chrono::duration<double, std::milli>(t2 - t1).count();
+            }
+            acq.RedrawCount = 0;
+            acq.SampleCount = samples - 1;
+            acq.ProcessLine(m.channels == 2 ? "1;1" : "1");
+            const int pace = acq.RedrawPace;
+            std::printf("%-22s %8d %12.3f %14.3f %6d %14.3f\n", m.name, samples, rebuild / reps,
+                        items / reps, pace, 0.077 * pace);
+        }
     }
     std::printf("\n");
 }
@@ -262,10 +327,18 @@ void endToEnd(bool quick) {
 
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
+    QApplication app(argc, argv);
     const char* quickEnv = std::getenv("PLOTMIRA_BENCH_QUICK");
     const bool quick = quickEnv != nullptr && std::strcmp(quickEnv, "1") == 0;
     pipelineAlone();
-    endToEnd(quick);
+    repaintCost();
+    const char* e2e = std::getenv("PLOTMIRA_BENCH_E2E");
+    if (e2e == nullptr || std::strcmp(e2e, "0") != 0) {
+        endToEnd(quick);
+    }
     return 0;
 }

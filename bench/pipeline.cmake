@@ -2,7 +2,7 @@
 # through the serial component and the pipeline into the rendering chart (plotmira-cli record).
 add_executable(bench_pipeline ${CMAKE_CURRENT_LIST_DIR}/bench_pipeline.cpp)
 target_include_directories(bench_pipeline PRIVATE ${PROJECT_SOURCE_DIR})
-target_link_libraries(bench_pipeline PRIVATE plotmira_pipeline plotmira_chartcore)
+target_link_libraries(bench_pipeline PRIVATE plotmira_pipeline plotmira_chart plotmira_chartcore Qt6::Widgets)
 target_compile_definitions(bench_pipeline PRIVATE
     PLOTMIRA_SIM_PATH="$<$<TARGET_EXISTS:plotmira-sim>:$<TARGET_FILE:plotmira-sim>>"
     PLOTMIRA_CLI_PATH="$<$<TARGET_EXISTS:plotmira-cli>:$<TARGET_FILE:plotmira-cli>>")
