@@ -3,7 +3,9 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 BENCH_BUILD?= build-bench
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
-GENERATOR  := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
+# The generator is chosen when a build folder is first configured, after install-deps has run,
+# and never passed again: a folder keeps the generator it was made with.
+configure = cmake -S . -B $(1) $(if $(wildcard $(1)/CMakeCache.txt),,-G "$$(command -v ninja >/dev/null 2>&1 && echo Ninja || echo 'Unix Makefiles')") $(2)
 
 .PHONY: all deps build run test test-asan bench format format-check install clean
 
@@ -12,10 +14,8 @@ all: build
 deps:
 	@tools/install-deps
 
-$(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPLOTMIRA_WERROR=ON
-
-build: deps $(BUILD)/CMakeCache.txt
+build: deps
+	$(call configure,$(BUILD),-DCMAKE_BUILD_TYPE=RelWithDebInfo -DPLOTMIRA_WERROR=ON)
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
@@ -25,7 +25,7 @@ test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
 test-asan: deps
-	cmake -S . -B $(ASAN_BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Debug -DPLOTMIRA_SANITIZE=ON -DPLOTMIRA_WERROR=ON -DPLOTMIRA_BENCH=OFF
+	$(call configure,$(ASAN_BUILD),-DCMAKE_BUILD_TYPE=Debug -DPLOTMIRA_SANITIZE=ON -DPLOTMIRA_WERROR=ON -DPLOTMIRA_BENCH=OFF)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen \
 	    ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
@@ -34,7 +34,7 @@ test-asan: deps
 	    ctest --output-on-failure -j $(JOBS)
 
 bench: deps
-	cmake -S . -B $(BENCH_BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release -DPLOTMIRA_WERROR=ON -DPLOTMIRA_TESTS=OFF
+	$(call configure,$(BENCH_BUILD),-DCMAKE_BUILD_TYPE=Release -DPLOTMIRA_WERROR=ON -DPLOTMIRA_TESTS=OFF)
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	tools/run-bench $(BENCH_BUILD)
 

@@ -9,14 +9,15 @@
 namespace {
 
 void printUsage(std::FILE* out) {
-    std::fputs("Usage: plotmira-cli COMMAND [OPTIONS]\n"
-               "\n"
-               "Commands:\n"
-               "  render SESSION.pmx -o OUT.bmp   draw a session file as the window's chart shows it\n"
-               "  record [OPTIONS] -o RUN.pmx     record samples from a port or a file of raw bytes\n"
-               "\n"
-               "'plotmira-cli COMMAND --help' describes the options of a command.\n",
-               out);
+    std::fputs(
+        "Usage: plotmira-cli COMMAND [OPTIONS]\n"
+        "\n"
+        "Commands:\n"
+        "  render SESSION.pmx -o OUT.bmp   draw a session file as the window's chart shows it\n"
+        "  record [OPTIONS] -o RUN.pmx     record samples from a port or a file of raw bytes\n"
+        "\n"
+        "'plotmira-cli COMMAND --help' describes the options of a command.\n",
+        out);
 }
 
 } // namespace
