@@ -220,6 +220,7 @@ struct RunResult {
     double heldBack = -1;
     double median = 0;
     double p99 = 0;
+    std::string detail; // what the tools said when a run did not complete
 };
 
 RunResult runEndToEnd(const fs::path& dir, const std::string& sim, const std::string& cli,
@@ -262,6 +263,11 @@ RunResult runEndToEnd(const fs::path& dir, const std::string& sim, const std::st
     r.completed = cliStatus == 0 && numberAfter(out, "samples ") == lines;
     r.linesPerSecond = lines / secs;
     r.heldBack = numberAfter(simErr, "held back by a full buffer for ");
+    if (!r.completed) {
+        r.detail = "cli status " + std::to_string(cliStatus) + ", " +
+                   out.substr(0, out.find('\n')) + " | " +
+                   err.substr(err.rfind('\n', err.size() - 2) + 1) + " | " + simErr;
+    }
     r.median = numberAfter(out, "line time median ");
     r.p99 = numberAfter(out, "99th percentile ");
     return r;
@@ -299,6 +305,9 @@ void endToEnd(bool quick) {
                         : r.overflow   ? "overflow"
                         : !r.completed ? "incomplete"
                                        : "fell behind");
+            if (!r.detail.empty()) {
+                std::printf("    %s\n", r.detail.c_str());
+            }
             std::fflush(stdout);
         };
         // As fast as the simulator can send: the reader's capacity, the pty throttling the
