@@ -2,6 +2,7 @@
 #include "app/cli/clicommands.h"
 
 #include <QApplication>
+#include <QtGlobal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +21,14 @@ void printUsage(std::FILE* out) {
         out);
 }
 
+// Standard error carries the program's own messages, which scripts read: Qt's start-up chatter
+// (no XDG_RUNTIME_DIR on a headless box, say) stays out of it; real failures still show.
+void qtMessageFilter(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) {
+        std::fprintf(stderr, "plotmira-cli: %s\n", qPrintable(message));
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -36,6 +45,7 @@ int main(int argc, char** argv) {
         printUsage(stdout);
         return 0;
     }
+    qInstallMessageHandler(qtMessageFilter);
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
     if (std::strcmp(command, "render") == 0) {
