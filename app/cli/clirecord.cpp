@@ -6,13 +6,13 @@
 #include "app/pipeline/acquisition.h"
 #include "app/pipeline/acquisitionhost.h"
 #include "app/pipeline/numbers.h"
+#include "app/qtbridge/mainthreadinvoker.h"
 #include "base/exception.h"
 #include "chart/control/plotchart.h"
 #include "serial/serialcomm.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QObject>
 #include <QTimer>
 
 #include <algorithm>
@@ -23,10 +23,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <future>
 #include <iterator>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -212,51 +210,6 @@ std::string shownText(const std::string& message) {
     }
     return message;
 }
-
-// The serial component's hand-off to this thread's event loop; the worker waits until the call
-// has run, or is released without it when the invoker's target is gone.
-class QueuedInvoker {
-public:
-    QueuedInvoker() : m_shared(std::make_shared<Shared>()), m_target(std::make_unique<QObject>()) {
-        m_shared->target = m_target.get();
-    }
-    ~QueuedInvoker() {
-        {
-            const std::lock_guard<std::mutex> lock(m_shared->mutex);
-            m_shared->target = nullptr;
-        }
-        m_target.reset(); // drops queued calls, which releases their workers
-    }
-    TMainThreadInvoker Invoker() const {
-        return [shared = m_shared](std::function<void()> call) {
-            auto completion = std::make_shared<Completion>();
-            std::future<void> finished = completion->done.get_future();
-            {
-                const std::lock_guard<std::mutex> lock(shared->mutex);
-                if (shared->target == nullptr) {
-                    return;
-                }
-                QMetaObject::invokeMethod(
-                    shared->target,
-                    [completion = std::move(completion), call = std::move(call)] { call(); },
-                    Qt::QueuedConnection);
-            }
-            finished.wait();
-        };
-    }
-
-private:
-    struct Shared {
-        std::mutex mutex;
-        QObject* target = nullptr;
-    };
-    struct Completion {
-        std::promise<void> done;
-        ~Completion() { done.set_value(); }
-    };
-    std::shared_ptr<Shared> m_shared;
-    std::unique_ptr<QObject> m_target;
-};
 
 // The window's side of the pipeline, on a terminal or a pipe.
 class RecordHost : public AcquisitionHost {
@@ -462,7 +415,7 @@ int runRecord(int argc, char** argv) {
     TPlotChart chart;
     prepareChart(chart, o.settings.ChannelCount);
     std::unique_ptr<TSerialComm> comm;
-    QueuedInvoker invoker;
+    MainThreadInvoker invoker;
     if (!o.port.empty()) {
         comm = std::make_unique<TSerialComm>();
         comm->SetBufferInSize(32768);

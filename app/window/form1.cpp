@@ -3,7 +3,7 @@
 #include "app/pipeline/acquisition.h"
 #include "app/window/formhilfe.h"
 #include "app/window/forminfo.h"
-#include "app/window/mainthreadinvoker.h"
+#include "app/qtbridge/mainthreadinvoker.h"
 #include "app/window/messagedisplay.h"
 #include "chart/control/plotchart.h"
 #include "serial/serialcomm.h"

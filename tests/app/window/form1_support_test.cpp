@@ -3,7 +3,7 @@
 
 #include "app/window/filedialogs.h"
 #include "app/window/integerfield.h"
-#include "app/window/mainthreadinvoker.h"
+#include "app/qtbridge/mainthreadinvoker.h"
 #include "app/window/messagedisplay.h"
 #include "base/exception.h"
 

@@ -1,4 +1,4 @@
-#include "app/window/mainthreadinvoker.h"
+#include "app/qtbridge/mainthreadinvoker.h"
 
 #include <QObject>
 #include <future>
