@@ -55,11 +55,13 @@ ItemPainter::ItemPainter(const PlotChartCore& chart, Canvas& canvas, int dx, int
     : m_chart(chart), m_canvas(canvas), m_dx(dx), m_dy(dy), m_monochrome(monochrome) {}
 
 void ItemPainter::Paint(bool withGrid) {
-    if (withGrid && m_chart.GridStyle() != gsNone) {
-        drawGrid();
+    if (withGrid) {
+        DrawGrid();
     }
-    drawItems();
-    drawOutline();
+    BeginItems();
+    DrawItems(m_chart.Items());
+    FinishItems();
+    DrawOutline();
 }
 
 bool ItemPainter::toPlot(int layer, double x, double y, QPoint& out) const {
@@ -74,10 +76,13 @@ bool ItemPainter::toPlot(int layer, double x, double y, QPoint& out) const {
 }
 
 void ItemPainter::applyPen() {
-    m_canvas.SetPen(CanvasPen{m_penColor, drawableWidth(m_penWidth), m_penStyle});
+    m_canvas.SetPen(CanvasPen{m_state.PenColor, drawableWidth(m_state.PenWidth), m_state.PenStyle});
 }
 
-void ItemPainter::drawGrid() {
+void ItemPainter::DrawGrid() {
+    if (m_chart.GridStyle() == gsNone) {
+        return;
+    }
     const int layer = m_chart.ActiveLayer();
     const TScaleProps& sx = m_chart.ScaleX(layer);
     const TScaleProps& sy = m_chart.ScaleY(layer);
@@ -136,52 +141,60 @@ void ItemPainter::drawGrid() {
 }
 
 void ItemPainter::flush() {
-    if (m_count == 0) {
+    if (m_state.Count == 0) {
         return;
     }
-    m_canvas.Polyline(m_points.data(), m_count);
-    m_penPos = m_points[static_cast<std::size_t>(m_count - 1)];
-    m_start = m_penPos;
-    m_count = 0;
+    m_canvas.Polyline(m_state.Points.data(), m_state.Count);
+    m_state.PenPos = m_state.Points[static_cast<std::size_t>(m_state.Count - 1)];
+    m_state.Start = m_state.PenPos;
+    m_state.Count = 0;
 }
 
 void ItemPainter::append(QPoint p) {
-    if (m_count == 0) {
-        m_points[0] = m_start;
-        m_count = 1;
+    if (m_state.Count == 0) {
+        m_state.Points[0] = m_state.Start;
+        m_state.Count = 1;
     }
-    m_points[static_cast<std::size_t>(m_count++)] = p;
-    if (m_count == kPolylinePoints) {
+    m_state.Points[static_cast<std::size_t>(m_state.Count++)] = p;
+    if (m_state.Count == kPolylinePoints) {
         flush();
-        m_points[0] = p;
-        m_count = 1;
+        m_state.Points[0] = p;
+        m_state.Count = 1;
     }
 }
 
 void ItemPainter::setPenIfDifferent(TColor color, TPenStyle style, TColor brush) {
-    if (color != m_penColor || style != m_penStyle) {
-        m_penColor = color;
-        m_penStyle = style;
+    if (color != m_state.PenColor || style != m_state.PenStyle) {
+        m_state.PenColor = color;
+        m_state.PenStyle = style;
         applyPen();
     }
-    if (brush != m_brushColor) {
-        m_brushColor = brush;
+    if (brush != m_state.BrushColor) {
+        m_state.BrushColor = brush;
         m_canvas.SetBrush(CanvasBrush{brush, false});
     }
 }
 
-void ItemPainter::drawItems() {
-    m_penWidth = m_chart.LineWidth();
-    m_penPos = QPoint(m_dx, m_dy);
-    m_start = m_penPos;
-    m_penColor = m_chart.ChartColor();
-    m_brushColor = m_chart.ChartColor();
-    m_penStyle = psSolid;
+void ItemPainter::BeginItems() {
+    m_state.PenWidth = m_chart.LineWidth();
+    m_state.PenPos = QPoint(m_dx, m_dy);
+    m_state.Start = m_state.PenPos;
+    m_state.PenColor = m_chart.ChartColor();
+    m_state.BrushColor = m_chart.ChartColor();
+    m_state.PenStyle = psSolid;
     applyPen();
-    m_canvas.SetBrush(CanvasBrush{m_brushColor, false});
-    m_count = 0;
+    m_canvas.SetBrush(CanvasBrush{m_state.BrushColor, false});
+    m_state.Count = 0;
+}
 
-    for (const ChartItem& item : m_chart.Items()) {
+void ItemPainter::ResumeItems(const State& state) {
+    m_state = state;
+    applyPen();
+    m_canvas.SetBrush(CanvasBrush{m_state.BrushColor, false});
+}
+
+void ItemPainter::DrawItems(std::span<const ChartItem> items) {
+    for (const ChartItem& item : items) {
         const int kind = item.Kind;
         // Foreign records (unknown kind, layer outside 1..16) are kept but never drawn.
         if (kind < 1 || kind > 16 || !IsDrawableLayer(item.Layer)) {
@@ -195,19 +208,20 @@ void ItemPainter::drawItems() {
         const TColor brush = m_monochrome ? clSilver : item.FillColor;
         const TPenStyle style =
             item.PenStyle <= psInsideFrame ? static_cast<TPenStyle>(item.PenStyle) : psSolid;
-        if (item.LineWidth != m_penWidth) {
+        if (item.LineWidth != m_state.PenWidth) {
             flush();
-            m_penWidth = item.LineWidth;
+            m_state.PenWidth = item.LineWidth;
             applyPen();
         }
         switch (kind) {
         case ikMoveTo:
             flush();
-            m_start = p;
-            m_penPos = p;
+            m_state.Start = p;
+            m_state.PenPos = p;
             break;
         case ikDrawTo:
-            if (color != m_penColor || style != m_penStyle || brush != m_brushColor) {
+            if (color != m_state.PenColor || style != m_state.PenStyle ||
+                brush != m_state.BrushColor) {
                 flush();
                 setPenIfDifferent(color, style, brush);
             }
@@ -233,8 +247,11 @@ void ItemPainter::drawItems() {
             break;
         }
     }
+}
+
+void ItemPainter::FinishItems() {
     flush();
-    m_penWidth = 1;
+    m_state.PenWidth = 1;
     applyPen();
 }
 
@@ -259,7 +276,7 @@ void ItemPainter::drawOther(int kind, int layer, const ChartItem& item, QPoint p
         }
         m_canvas.Rectangle(std::min(p.x(), p2.x()), std::min(p.y(), p2.y()),
                            std::max(p.x(), p2.x()) + 1, std::max(p.y(), p2.y()) + 1);
-        m_canvas.SetBrush(CanvasBrush{m_brushColor, false});
+        m_canvas.SetBrush(CanvasBrush{m_state.BrushColor, false});
         break;
     case 7:
     case 15: { // text: a length byte followed by up to 17 characters
@@ -300,7 +317,7 @@ void ItemPainter::drawOther(int kind, int layer, const ChartItem& item, QPoint p
     }
 }
 
-void ItemPainter::drawOutline() {
+void ItemPainter::DrawOutline() {
     const int w = m_chart.PlotWidth();
     const int h = m_chart.PlotHeight();
     m_canvas.SetPen(CanvasPen{m_chart.ChartFrameColor(), 1, psSolid});

@@ -6,6 +6,7 @@
 
 #include <QPoint>
 #include <array>
+#include <span>
 
 class PlotChartCore;
 
@@ -15,16 +16,41 @@ public:
     static constexpr int kPixelLimit = 30000;
     static constexpr int kMaxGridPositions = 1000;
 
+    // Where a pass over the items stands between two items: the pen and brush the item steps
+    // compare against and the polyline points not yet drawn. A pass that stops after item i and
+    // resumes from this state on another canvas issues exactly the drawing calls of an unbroken
+    // pass, so an image can be extended by new items alone.
+    struct State {
+        TColor PenColor = 0;
+        TPenStyle PenStyle = psSolid;
+        int PenWidth = 1;
+        TColor BrushColor = 0;
+        QPoint PenPos;
+        QPoint Start;
+        int Count = 0;
+        std::array<QPoint, kPolylinePoints> Points{};
+    };
+
     // The plot area's top-left corner lies at (dx, dy) of the canvas.
     ItemPainter(const PlotChartCore& chart, Canvas& canvas, int dx, int dy, bool monochrome);
 
-    // Everything PaintItems draws: grid (when withGrid), items, plot outline.
+    // Everything PaintItems draws: grid (when withGrid), items, plot outline. The same as
+    // DrawGrid (when withGrid), BeginItems, DrawItems(all), FinishItems, DrawOutline.
     void Paint(bool withGrid);
 
+    void DrawGrid();
+    // Starts a pass: the initial pen state, set on the canvas.
+    void BeginItems();
+    // Continues a pass from `state`, whose pen and brush are set on the canvas.
+    void ResumeItems(const State& state);
+    // Draws the items as the next ones of the pass (the polyline tail may stay pending).
+    void DrawItems(std::span<const ChartItem> items);
+    // Draws the pending polyline and sets the pen width back to 1.
+    void FinishItems();
+    void DrawOutline();
+    const State& CurrentState() const { return m_state; }
+
 private:
-    void drawGrid();
-    void drawItems();
-    void drawOutline();
     void flush();
     void append(QPoint p);
     void applyPen();
@@ -38,14 +64,5 @@ private:
     int m_dy;
     bool m_monochrome;
 
-    // Current pen state that item steps compare against.
-    TColor m_penColor = 0;
-    TPenStyle m_penStyle = psSolid;
-    int m_penWidth = 1;
-    TColor m_brushColor = 0;
-    QPoint m_penPos;
-
-    std::array<QPoint, kPolylinePoints> m_points{};
-    int m_count = 0;
-    QPoint m_start;
+    State m_state;
 };

@@ -3,6 +3,7 @@
 #include "base/exception.h"
 #include "chart/control/axispainter.h"
 #include "chart/control/bmpwriter.h"
+#include "chart/control/itemcache.h"
 #include "chart/control/itempainter.h"
 #include "chart/control/qpaintercanvas.h"
 
@@ -46,7 +47,7 @@ struct TCustomPlotChart::Cache {
 
 TCustomPlotChart::TCustomPlotChart(QWidget* parent)
     : QWidget(parent), m_cache(std::make_unique<Cache>()),
-      m_mouse(std::make_unique<ChartMouse>(*this)) {
+      m_itemCache(std::make_unique<ItemCache>()), m_mouse(std::make_unique<ChartMouse>(*this)) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
     resize(Width(), Height());
@@ -90,18 +91,41 @@ void TCustomPlotChart::sizePlotImage(QImage& image) const {
 }
 
 void TCustomPlotChart::blankPlotImage(QImage& image) {
-    sizePlotImage(image);
-    if (image.isNull()) {
-        return;
-    }
-    QPainterCanvas canvas(image, palette());
-    canvas.SetPen(CanvasPen{ChartFrameColor(), 1, psSolid});
-    canvas.SetBrush(CanvasBrush{ChartColor(), false});
-    canvas.Rectangle(0, 0, image.width(), image.height());
+    ItemCache::BlankPlotImage(*this, palette(), image);
 }
 
 void TCustomPlotChart::PaintPlotBackground() {
+    m_plotIsRender = false;
     blankPlotImage(m_plotImage);
+}
+
+void TCustomPlotChart::SetItemCacheEnabled(bool enabled) {
+    m_itemCacheEnabled = enabled;
+    m_plotIsRender = false;
+    m_itemCache->Invalidate();
+}
+
+void TCustomPlotChart::InvalidateItemCache() {
+    m_itemCache->Invalidate();
+}
+
+std::uint64_t TCustomPlotChart::ItemCacheContinued() const {
+    return m_itemCache->Continued();
+}
+
+std::uint64_t TCustomPlotChart::ItemCacheStarted() const {
+    return m_itemCache->Started();
+}
+
+void TCustomPlotChart::renderPlotImage() {
+    if (!m_itemCacheEnabled) {
+        PaintPlotBackground();
+        drawItemsInto(m_plotImage, true, false);
+        return;
+    }
+    m_plotIsRender = false;
+    m_itemCache->Render(*this, palette(), m_plotImage);
+    m_plotIsRender = true;
 }
 
 void TCustomPlotChart::PaintItems(Canvas& canvas, int DX, int SkipGrid, bool Monochrome, int DY) {
@@ -187,8 +211,7 @@ void TCustomPlotChart::Paint() {
     }
     syncControlSize();
     buildChartImage();
-    PaintPlotBackground();
-    drawItemsInto(m_plotImage, true, false);
+    renderPlotImage();
     if (!m_plotImage.isNull()) {
         QPainter painter(&m_chartImage);
         painter.drawImage(MarginLeft(), MarginTop(), m_plotImage);
@@ -198,17 +221,24 @@ void TCustomPlotChart::Paint() {
 
 void TCustomPlotChart::RepaintPlot() {
     syncControlSize();
-    PaintPlotBackground();
-    drawItemsInto(m_plotImage, true, false);
+    renderPlotImage();
     Present(m_plotImage, MarginLeft(), MarginTop());
 }
 
 void TCustomPlotChart::PaintItemsOver(bool withGrid) {
     syncControlSize();
-    if (m_plotImage.isNull()) {
-        PaintPlotBackground();
+    // Drawing the same calls again over their own result leaves every pixel as it is (opaque
+    // pens, no antialiasing: each pixel keeps its last writer), with or without the grid, which
+    // lies below the items anyway. So a plot image that is the current render stays as it is.
+    const bool unchanged =
+        m_itemCacheEnabled && m_plotIsRender && m_itemCache->IsCurrent(*this, palette());
+    if (!unchanged) {
+        m_plotIsRender = false;
+        if (m_plotImage.isNull()) {
+            PaintPlotBackground();
+        }
+        drawItemsInto(m_plotImage, withGrid, false);
     }
-    drawItemsInto(m_plotImage, withGrid, false);
     Present(m_plotImage, MarginLeft(), MarginTop());
 }
 
@@ -216,6 +246,7 @@ void TCustomPlotChart::PlotAreaChanged() {
     // The plot image takes the new size at once and keeps what it showed in the overlap.
     const int w = std::max(0, PlotWidth() + 1);
     const int h = std::max(0, PlotHeight() + 1);
+    m_plotIsRender = false;
     if (m_plotImage.isNull() || w == 0 || h == 0) {
         return;
     }

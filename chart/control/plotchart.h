@@ -15,8 +15,11 @@
 
 #include <QImage>
 #include <QWidget>
+#include <cstdint>
 #include <memory>
 #include <string>
+
+class ItemCache;
 
 class TCustomPlotChart : public QWidget, public PlotChartCore {
     Q_OBJECT
@@ -29,7 +32,9 @@ public:
     // Visible on screen, or headless.
     bool IsShowing() const override;
     // Full rebuild: chart image, plot background, grid and items, then Present of the chart
-    // image. Nothing while not showing or while PaintSuspended.
+    // image. Nothing while not showing or while PaintSuspended. The plot image comes from the
+    // items cache (see itemcache.h): after appends only the new items are drawn, with the pixels
+    // of a pass from scratch (what PaintItems(plot image, 0, 0, false, 0) draws).
     void Paint() override;
     // Sizes PlotImage to the plot area (+1 in each direction) and blanks it: ChartColor inside,
     // ChartFrameColor outline.
@@ -50,6 +55,15 @@ public:
 
     const QImage& ChartImage() const { return m_chartImage; }
     const QImage& PlotImage() const { return m_plotImage; }
+
+    // The items cache is on by default. Off, every full repaint draws all items through
+    // PaintItems (the reference the cache is tested against). Invalidate forgets the cached pass.
+    void SetItemCacheEnabled(bool enabled);
+    bool ItemCacheEnabled() const { return m_itemCacheEnabled; }
+    void InvalidateItemCache();
+    // Full repaints that continued the cached pass / started one from scratch.
+    std::uint64_t ItemCacheContinued() const;
+    std::uint64_t ItemCacheStarted() const;
 
     // ---- Export -----------------------------------------------------------------------------
     // Renders the whole control afresh off screen and writes it as a 24-bit BMP to
@@ -107,11 +121,17 @@ private:
     void sizePlotImage(QImage& image) const;
     void blankPlotImage(QImage& image);
     void drawItemsInto(QImage& image, bool withGrid, bool monochrome);
+    void renderPlotImage();
 
     QImage m_chartImage;
     QImage m_plotImage;
     QImage m_shown;
     std::unique_ptr<Cache> m_cache;
+    std::unique_ptr<ItemCache> m_itemCache;
+    bool m_itemCacheEnabled = true;
+    // m_plotImage is the items cache's last render and that render is still current: drawing
+    // the items over it again would change no pixel.
+    bool m_plotIsRender = false;
     std::unique_ptr<ChartMouse> m_mouse;
     bool m_headless = false;
     bool m_gateOpened = false;

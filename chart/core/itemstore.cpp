@@ -154,6 +154,7 @@ void ItemStore::DeleteItem(int index) {
     if (index < 0 || index >= m_count) {
         return;
     }
+    ++m_generation;
     if (m_count == 1) {
         release();
         return;
@@ -209,6 +210,7 @@ void ItemStore::AppendRecords(RecordBuffer&& buffer) {
     if (k > static_cast<std::size_t>(INT_MAX - m_count)) {
         throw std::bad_alloc();
     }
+    ++m_generation;
     if (m_count == 0) {
         release();
         if (k == 0) {
@@ -231,6 +233,7 @@ void ItemStore::AppendRecords(RecordBuffer&& buffer) {
 }
 
 void ItemStore::release() {
+    ++m_generation;
     std::free(m_data);
     m_data = nullptr;
     m_front = 0;

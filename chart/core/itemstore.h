@@ -17,6 +17,7 @@
 #include "chart/core/chartitem.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <span>
@@ -64,6 +65,10 @@ public:
     std::span<const ChartItem> Items() const {
         return {m_data + m_front, static_cast<std::size_t>(m_count)};
     }
+    // Changes whenever items already stored change or move (DeleteItem, Clear, AppendRecords),
+    // but not on Append: an unchanged generation means items 0..n-1 are the same as when it was
+    // read, for the n items there were then. Lets a renderer extend an image by new items alone.
+    std::uint64_t Generation() const { return m_generation; }
     // Image of slot j, 0 <= j < Capacity(): an item, or the bytes an append into it would keep.
     ChartItem SlotImage(int j) const;
 
@@ -99,4 +104,5 @@ private:
     int m_capacity = 0;
     int m_allocSize = kDefaultAllocSize;
     std::unique_ptr<Shadow> m_shadow;
+    std::uint64_t m_generation = 0;
 };

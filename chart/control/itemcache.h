@@ -1,0 +1,76 @@
+#pragma once
+// The plot image of a full repaint, built incrementally.
+//
+// A full repaint draws background, grid, every item and the plot outline into the plot image;
+// repainting after new items were appended repeats the same drawing calls and adds some. The
+// cache keeps the "committed" image (background, grid and every item call issued so far) and the
+// item painter's state after the last drawn item (pen, brush, pen position, polyline points not
+// yet drawn). Render then draws only the new items onto the committed image, and presents a copy
+// of it on which the pending polyline and the outline are drawn: the calls, and therefore the
+// pixels, are exactly those of a pass from scratch.
+//
+// A pass is reused only while everything the drawing reads is unchanged (Key: plot geometry,
+// every layer's transform, ranges and axis kind, the grid settings and the active layer's tick
+// lists, colours, the initial line width, the palette) and the item store's generation is the
+// same (no item deleted, cleared or loaded since). Anything else starts a pass from scratch.
+
+#include "chart/control/itempainter.h"
+
+#include <QImage>
+#include <QPalette>
+#include <array>
+#include <cstdint>
+#include <vector>
+
+class PlotChartCore;
+
+class ItemCache {
+public:
+    // Renders into `plot` what ItemPainter::Paint(true) draws into a freshly blanked plot image
+    // of the chart's plot size (null when the plot area is empty).
+    void Render(const PlotChartCore& chart, const QPalette& palette, QImage& plot);
+    // Whether the last Render drew exactly the chart's present state (same key, generation and
+    // item count): an image it produced then equals a render from scratch now.
+    bool IsCurrent(const PlotChartCore& chart, const QPalette& palette) const;
+    // Forgets the pass; the next Render starts from scratch.
+    void Invalidate() { m_valid = false; }
+
+    // Renders that continued a pass / started one (for the benchmark and tests).
+    std::uint64_t Continued() const { return m_continued; }
+    std::uint64_t Started() const { return m_started; }
+
+    // Blanks `image` at the chart's plot size: ChartColor inside, ChartFrameColor outline.
+    static void BlankPlotImage(const PlotChartCore& chart, const QPalette& palette, QImage& image);
+
+private:
+    struct LayerKey {
+        long double Kx = 0, Ox = 0, Ky = 0, Oy = 0;
+        double XLow = 0, XHigh = 0, YLow = 0, YHigh = 0;
+        bool XLog = false, YLog = false;
+        bool operator==(const LayerKey&) const = default;
+    };
+    struct Key {
+        int Width = 0, Height = 0, PlotWidth = 0, PlotHeight = 0, MarginLeft = 0, MarginTop = 0;
+        std::array<LayerKey, 16> Layers{};
+        int GridStyle = 0;
+        TColor GridColor = 0;
+        double GridDx = 0, GridDy = 0;
+        int ActiveLayer = 0;
+        std::vector<double> TicksX, TicksY;
+        TColor ChartColor = 0, ChartFrameColor = 0;
+        int LineWidth = 0;
+        qint64 Palette = 0;
+        bool operator==(const Key&) const = default;
+    };
+
+    static Key keyOf(const PlotChartCore& chart, const QPalette& palette);
+
+    Key m_key;
+    std::uint64_t m_generation = 0;
+    int m_drawn = 0; // items of the pass drawn onto m_committed
+    QImage m_committed;
+    ItemPainter::State m_state;
+    bool m_valid = false;
+    std::uint64_t m_continued = 0;
+    std::uint64_t m_started = 0;
+};
