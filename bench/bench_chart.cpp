@@ -1,6 +1,8 @@
 // Chart rendering at the form's size (585 × 361): median times of a full Paint by item count,
-// of RedrawItems after 500 new items and of a two-channel trend window, and a plain loop of one
-// QPainter::drawLine per item for comparison. Prints a table; never fails on time.
+// cold (the items cache forgotten before each run: every item drawn) and warm (after 500 new
+// items, as the pipeline repaints), of RedrawItems after 500 new items and of a two-channel trend
+// window, and a plain loop of one QPainter::drawLine per item for comparison. Prints a table;
+// never fails on time.
 #include "chart/control/plotchart.h"
 
 #include <QApplication>
@@ -93,15 +95,66 @@ int main(int argc, char** argv) {
         addOneChannel(*chart, n);
         chart->Paint(); // first paint builds fonts and the chart image
         const double ms = medianMs(
-            n >= 100000 ? 21 : 51, [] {}, [&] { chart->Paint(); });
+            n >= 100000 ? 21 : 51, [&] { chart->InvalidateItemCache(); }, [&] { chart->Paint(); });
         const char* target = n == 0 ? "< 0.3" : (n == 100000 ? "< 10" : "");
         if (n == 0) {
-            std::printf("%-44s %10d %14.3f %8s %10s\n", "full Paint, one channel", n, ms, target,
-                        "-");
+            std::printf("%-44s %10d %14.3f %8s %10s\n", "full Paint, one channel, cold", n, ms,
+                        target, "-");
         } else {
-            std::printf("%-44s %10d %14.3f %8s %9.2fx\n", "full Paint, one channel", n, ms, target,
-                        ms / plainLoopMs(n));
+            std::printf("%-44s %10d %14.3f %8s %9.2fx\n", "full Paint, one channel, cold", n, ms,
+                        target, ms / plainLoopMs(n));
         }
+    }
+    for (int n : {20000, 100000}) {
+        // Warm: the repaint after 500 new items continues the cached pass.
+        auto chart = formChart();
+        addOneChannel(*chart, n - 500 * 31);
+        chart->Paint();
+        int next = chart->ItemCount();
+        const double ms = medianMs(
+            31,
+            [&] {
+                for (int i = 0; i < 500; ++i, ++next) {
+                    chart->AddDrawTo(1000.0 * next / n, sampleValue(next, n));
+                }
+            },
+            [&] { chart->Paint(); });
+        std::printf("%-44s %10d %14.3f %8s %10s\n", "full Paint, one channel, warm (+500 items)",
+                    chart->ItemCount(), ms, "", "-");
+    }
+    {
+        // The pipeline's two-channel normal mode: an ikLine per channel and sample, colours
+        // alternating, so no item joins a polyline.
+        auto chart = formChart();
+        auto addSamples = [&](int from, int to) {
+            for (int i = from; i < to; ++i) {
+                const double x = 1000.0 * i / 100000;
+                chart->SetActiveLayer(1);
+                chart->SetDataColor(clBlue);
+                chart->AddLine(x, sampleValue(i, 50000), x + 0.01, sampleValue(i + 1, 50000));
+                chart->SetActiveLayer(2);
+                chart->SetDataColor(clMaroon);
+                chart->AddLine(x, 10 - sampleValue(i, 50000), x + 0.01,
+                               10 - sampleValue(i + 1, 50000));
+            }
+            chart->SetActiveLayer(1);
+        };
+        addSamples(0, 50000 - 250 * 31);
+        chart->Paint();
+        const double cold = medianMs(
+            11, [&] { chart->InvalidateItemCache(); }, [&] { chart->Paint(); });
+        int next = 50000 - 250 * 31;
+        const double warm = medianMs(
+            31,
+            [&] {
+                addSamples(next, next + 250);
+                next += 250;
+            },
+            [&] { chart->Paint(); });
+        std::printf("%-44s %10d %14.3f %8s %10s\n", "full Paint, two channels (lines), cold",
+                    50000 - 250 * 31, cold, "", "-");
+        std::printf("%-44s %10d %14.3f %8s %10s\n", "full Paint, two channels, warm (+500)",
+                    chart->ItemCount(), warm, "", "-");
     }
     {
         auto chart = formChart();
@@ -137,8 +190,8 @@ int main(int argc, char** argv) {
         chart->SetActiveLayer(1);
         chart->Paint();
         const double ms = medianMs(
-            31, [] {}, [&] { chart->Paint(); });
-        std::printf("%-44s %10d %14.3f %8s %9.2fx\n", "full Paint, two-channel trend window",
+            31, [&] { chart->InvalidateItemCache(); }, [&] { chart->Paint(); });
+        std::printf("%-44s %10d %14.3f %8s %9.2fx\n", "full Paint, two-channel trend window, cold",
                     chart->ItemCount(), ms, "", ms / plainLoopMs(4000));
     }
     {
