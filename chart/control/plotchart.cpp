@@ -43,6 +43,7 @@ struct TCustomPlotChart::Cache {
     std::array<AxisDrawing, kAxisCount> axes;
     QImage image;
     bool valid = false;
+    std::uint64_t generation = 0; // counts rebuilds of image
 };
 
 TCustomPlotChart::TCustomPlotChart(QWidget* parent)
@@ -96,6 +97,7 @@ void TCustomPlotChart::blankPlotImage(QImage& image) {
 
 void TCustomPlotChart::PaintPlotBackground() {
     m_plotIsRender = false;
+    m_chartHoldsPlot = false;
     blankPlotImage(m_plotImage);
 }
 
@@ -124,6 +126,7 @@ void TCustomPlotChart::renderPlotImage() {
         return;
     }
     m_plotIsRender = false;
+    m_chartHoldsPlot = false;
     m_itemCache->Render(*this, palette(), m_plotImage);
     m_plotIsRender = true;
 }
@@ -188,9 +191,16 @@ void TCustomPlotChart::buildChartImage() {
         }
     }
     if (same) {
-        m_chartImage = m_cache->image;
+        // Outside the plot area the image already is the cached background; Paint overwrites
+        // the whole plot area, so taking the cache's copy again would only cost a deep copy.
+        if (m_chartImageGeneration != m_cache->generation ||
+            m_chartImage.size() != m_cache->image.size()) {
+            m_chartImage = m_cache->image;
+            m_chartImageGeneration = m_cache->generation;
+        }
         return;
     }
+    m_chartHoldsPlot = false;
     m_chartImage = QImage(Width(), Height(), QImage::Format_RGB32);
     {
         QPainterCanvas canvas(m_chartImage, palette());
@@ -203,6 +213,7 @@ void TCustomPlotChart::buildChartImage() {
     m_cache->axes = std::move(axes);
     m_cache->image = m_chartImage;
     m_cache->valid = true;
+    m_chartImageGeneration = ++m_cache->generation;
 }
 
 void TCustomPlotChart::Paint() {
@@ -210,6 +221,9 @@ void TCustomPlotChart::Paint() {
         return;
     }
     syncControlSize();
+    // The shown picture may be m_chartImage itself; it is replaced by the new chart image at
+    // the end and nothing can show it in between, so it is not detached here.
+    m_chartHoldsPlot = false;
     buildChartImage();
     renderPlotImage();
     if (!m_plotImage.isNull()) {
@@ -217,6 +231,7 @@ void TCustomPlotChart::Paint() {
         painter.drawImage(MarginLeft(), MarginTop(), m_plotImage);
     }
     Present(m_chartImage, 0, 0);
+    m_chartHoldsPlot = true;
 }
 
 void TCustomPlotChart::RepaintPlot() {
@@ -238,6 +253,15 @@ void TCustomPlotChart::PaintItemsOver(bool withGrid) {
             PaintPlotBackground();
         }
         drawItemsInto(m_plotImage, withGrid, false);
+        m_chartHoldsPlot = false;
+    }
+    if (unchanged && m_shownIsChart && m_chartHoldsPlot) {
+        // The shown picture is the chart image with this very plot image in it.
+        m_presentPending = true;
+        if (!m_inPaintEvent) {
+            update();
+        }
+        return;
     }
     Present(m_plotImage, MarginLeft(), MarginTop());
 }
@@ -247,6 +271,7 @@ void TCustomPlotChart::PlotAreaChanged() {
     const int w = std::max(0, PlotWidth() + 1);
     const int h = std::max(0, PlotHeight() + 1);
     m_plotIsRender = false;
+    m_chartHoldsPlot = false;
     if (m_plotImage.isNull() || w == 0 || h == 0) {
         return;
     }
@@ -258,9 +283,14 @@ void TCustomPlotChart::Present(const QImage& image, int x, int y) {
         return;
     }
     const QSize size(Width(), Height());
-    if (x == 0 && y == 0 && image.size() == size) {
+    if (&image == &m_chartImage && x == 0 && y == 0 && image.size() == size) {
+        m_shownIsChart = true;
+        m_shown = QImage();
+    } else if (x == 0 && y == 0 && image.size() == size) {
+        m_shownIsChart = false;
         m_shown = image; // shares the pixels until either side is drawn on
     } else {
+        detachShownFromChart();
         if (m_shown.size() != size) {
             QImage resized(size, QImage::Format_RGB32);
             resized.fill(Qt::white);
@@ -279,6 +309,13 @@ void TCustomPlotChart::Present(const QImage& image, int x, int y) {
     }
 }
 
+void TCustomPlotChart::detachShownFromChart() {
+    if (m_shownIsChart) {
+        m_shown = m_chartImage; // shares the pixels until either side is drawn on
+        m_shownIsChart = false;
+    }
+}
+
 void TCustomPlotChart::paintEvent(QPaintEvent*) {
     m_inPaintEvent = true;
     // A paint request that no Present caused comes from the platform (uncovered, resized):
@@ -293,16 +330,17 @@ void TCustomPlotChart::paintEvent(QPaintEvent*) {
     }
     m_presentPending = false;
     QPainter painter(this);
-    if (m_shown.isNull()) {
+    const QImage& shown = ShownImage();
+    if (shown.isNull()) {
         painter.fillRect(rect(), palette().color(QPalette::Window));
     } else {
-        painter.drawImage(0, 0, m_shown);
-        if (m_shown.width() < width()) {
-            painter.fillRect(m_shown.width(), 0, width() - m_shown.width(), height(),
+        painter.drawImage(0, 0, shown);
+        if (shown.width() < width()) {
+            painter.fillRect(shown.width(), 0, width() - shown.width(), height(),
                              palette().color(QPalette::Window));
         }
-        if (m_shown.height() < height()) {
-            painter.fillRect(0, m_shown.height(), width(), height() - m_shown.height(),
+        if (shown.height() < height()) {
+            painter.fillRect(0, shown.height(), width(), height() - shown.height(),
                              palette().color(QPalette::Window));
         }
     }
@@ -431,6 +469,9 @@ void TCustomPlotChart::ExportBitmap(const std::string& FileName, bool Monochrome
         if (Monochrome) {
             writeColours(*this, monochromeColours());
         }
+        // The screen keeps what it shows; the export draws into the chart image.
+        detachShownFromChart();
+        m_chartHoldsPlot = false;
         buildChartImage();
         blankPlotImage(plot);
         drawItemsInto(plot, true, Monochrome);

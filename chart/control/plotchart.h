@@ -51,7 +51,7 @@ public:
     // Copies `image` onto the shown picture at (x, y) and schedules the widget's repaint.
     virtual void Present(const QImage& image, int x, int y);
     // The picture the widget shows (the last presented state), Width() × Height().
-    const QImage& ShownImage() const { return m_shown; }
+    const QImage& ShownImage() const { return m_shownIsChart ? m_chartImage : m_shown; }
 
     const QImage& ChartImage() const { return m_chartImage; }
     const QImage& PlotImage() const { return m_plotImage; }
@@ -113,7 +113,7 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
-    class Cache;
+    struct Cache;
 
     void syncControlSize();
     void openPaintGate();
@@ -122,10 +122,19 @@ private:
     void blankPlotImage(QImage& image);
     void drawItemsInto(QImage& image, bool withGrid, bool monochrome);
     void renderPlotImage();
+    void detachShownFromChart();
 
     QImage m_chartImage;
     QImage m_plotImage;
     QImage m_shown;
+    // The shown picture is m_chartImage itself (after a full Paint), so that the next Paint draws
+    // into it without a copy. Whoever writes into m_chartImage outside Paint detaches first.
+    bool m_shownIsChart = false;
+    // m_chartImage holds the cached chart background with m_plotImage copied in, as Paint left
+    // it: the shown picture already has what presenting the plot image again would draw.
+    bool m_chartHoldsPlot = false;
+    // m_chartImage was taken from the chart image cache at this generation of it.
+    std::uint64_t m_chartImageGeneration = 0;
     std::unique_ptr<Cache> m_cache;
     std::unique_ptr<ItemCache> m_itemCache;
     bool m_itemCacheEnabled = true;
