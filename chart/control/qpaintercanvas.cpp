@@ -3,6 +3,7 @@
 #include "chart/control/colors.h"
 
 #include <QImage>
+#include <algorithm>
 
 namespace {
 
@@ -29,7 +30,21 @@ Qt::PenStyle qtStyle(TPenStyle style) {
 } // namespace
 
 QPainterCanvas::QPainterCanvas(QImage& image, const QPalette& palette)
-    : m_image(image), m_palette(palette), m_painter(&image) {
+    : m_image(image), m_palette(palette) {
+    // Detach before the painter starts, so that the painter and the direct writes share one
+    // buffer for the canvas's whole life.
+    std::uint32_t* bits = nullptr;
+    const QImage::Format format = image.format();
+    const bool direct = format == QImage::Format_RGB32 || format == QImage::Format_ARGB32 ||
+                        format == QImage::Format_ARGB32_Premultiplied;
+    if (direct && !image.isNull() && image.devicePixelRatio() == 1.0) {
+        bits = reinterpret_cast<std::uint32_t*>(image.bits());
+    }
+    m_painter.begin(&image);
+    if (bits != nullptr && m_painter.isActive() && m_painter.deviceTransform().isIdentity() &&
+        image.constBits() == reinterpret_cast<const uchar*>(bits)) {
+        m_raster.emplace(bits, image.width(), image.height(), image.bytesPerLine() / 4);
+    }
     m_painter.setRenderHint(QPainter::Antialiasing, false);
     m_painter.setRenderHint(QPainter::TextAntialiasing, false);
     m_painter.setPen(QPen(Qt::black, 1, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
@@ -42,11 +57,24 @@ QColor QPainterCanvas::colorOf(TColor color) const {
 }
 
 void QPainterCanvas::SetPen(const CanvasPen& pen) {
+    if (pen.Color != m_pen.Color) {
+        m_penPixel = colorOf(pen.Color).rgba();
+    }
     m_pen = pen;
+    m_penDirty = true;
+    const bool solid = pen.Style == psSolid || pen.Style == psInsideFrame;
+    m_rasterPen = solid && pen.Width <= 1 && qAlpha(m_penPixel) == 255;
+}
+
+void QPainterCanvas::syncPen() {
+    if (!m_penDirty) {
+        return;
+    }
+    m_penDirty = false;
     // Width 0 draws as width 1, as the raster rules of the original do.
-    QPen qpen(colorOf(pen.Color), pen.Width < 1 ? 1 : pen.Width, qtStyle(pen.Style), Qt::FlatCap,
-              Qt::MiterJoin);
-    if (pen.Width > 1) {
+    QPen qpen(colorOf(m_pen.Color), m_pen.Width < 1 ? 1 : m_pen.Width, qtStyle(m_pen.Style),
+              Qt::FlatCap, Qt::MiterJoin);
+    if (m_pen.Width > 1) {
         qpen.setCapStyle(Qt::RoundCap);
         qpen.setJoinStyle(Qt::RoundJoin);
     }
@@ -55,10 +83,18 @@ void QPainterCanvas::SetPen(const CanvasPen& pen) {
 
 void QPainterCanvas::SetBrush(const CanvasBrush& brush) {
     m_brush = brush;
-    if (brush.Clear) {
+    m_brushDirty = true;
+}
+
+void QPainterCanvas::syncBrush() {
+    if (!m_brushDirty) {
+        return;
+    }
+    m_brushDirty = false;
+    if (m_brush.Clear) {
         m_painter.setBrush(Qt::NoBrush);
     } else {
-        m_painter.setBrush(colorOf(brush.Color));
+        m_painter.setBrush(colorOf(m_brush.Color));
     }
 }
 
@@ -88,6 +124,11 @@ void QPainterCanvas::SetFont(const TChartFont& font) {
 }
 
 void QPainterCanvas::Line(QPoint from, QPoint to) {
+    if (rasterizes() && LineRasterizer::Accepts(from) && LineRasterizer::Accepts(to)) {
+        m_raster->Line(from, to, m_penPixel);
+        return;
+    }
+    syncPen();
     m_painter.drawLine(from, to);
 }
 
@@ -95,29 +136,19 @@ void QPainterCanvas::Polyline(const QPoint* points, int count) {
     if (count < 2) {
         return;
     }
-    const bool thinSolid =
-        m_pen.Width <= 1 && (m_pen.Style == psSolid || m_pen.Style == psInsideFrame);
-    if (!thinSolid) {
-        m_painter.drawPolyline(points, count);
+    if (rasterizes() &&
+        std::all_of(points, points + count, [](QPoint p) { return LineRasterizer::Accepts(p); })) {
+        m_raster->Polyline(points, count, m_penPixel);
         return;
     }
-    // Dense data repeats pixels: a zero-length segment draws nothing, so consecutive equal
-    // points are dropped before the polyline goes to the painter.
-    m_reduced.clear();
-    m_reduced.push_back(points[0]);
-    for (int i = 1; i < count; ++i) {
-        if (points[i] != m_reduced.back()) {
-            m_reduced.push_back(points[i]);
-        }
-    }
-    if (m_reduced.size() < 2) {
-        m_reduced.push_back(m_reduced.front());
-    }
-    m_painter.drawPolyline(m_reduced.data(), static_cast<int>(m_reduced.size()));
+    syncPen();
+    m_painter.drawPolyline(points, count);
 }
 
 void QPainterCanvas::Polygon(const QPoint* points, int count) {
     if (count >= 2) {
+        syncPen();
+        syncBrush();
         m_painter.drawPolygon(points, count);
     }
 }
@@ -130,11 +161,11 @@ void QPainterCanvas::Rectangle(int x1, int y1, int x2, int y2) {
         m_painter.fillRect(QRect(x1, y1, x2 - x1, y2 - y1), colorOf(m_brush.Color));
     }
     if (m_pen.Style != psClear) {
-        QBrush saved = m_painter.brush();
+        syncPen();
         m_painter.setBrush(Qt::NoBrush);
+        m_brushDirty = true;
         // With a one-pixel pen QRect(x, y, w, h) outlines x..x+w, so w is one less.
         m_painter.drawRect(QRect(x1, y1, x2 - x1 - 1, y2 - y1 - 1));
-        m_painter.setBrush(saved);
     }
 }
 
@@ -147,8 +178,12 @@ void QPainterCanvas::FillRect(int x1, int y1, int x2, int y2) {
 
 void QPainterCanvas::SetPixel(QPoint at, TColor color) {
     if (at.x() >= 0 && at.y() >= 0 && at.x() < m_image.width() && at.y() < m_image.height()) {
-        // Through the painter: writing the image directly could detach it under the painter.
-        m_painter.fillRect(QRect(at.x(), at.y(), 1, 1), colorOf(color));
+        const QColor c = colorOf(color);
+        if (m_raster && c.alpha() == 255) {
+            m_raster->Line(at, at + QPoint(1, 0), c.rgba());
+        } else {
+            m_painter.fillRect(QRect(at.x(), at.y(), 1, 1), c);
+        }
     }
 }
 
@@ -159,10 +194,9 @@ void QPainterCanvas::TextOut(int x, int y, const QString& text) {
     if (!m_metrics) {
         SetFont(m_font);
     }
-    QPen saved = m_painter.pen();
     m_painter.setPen(m_fontColor);
+    m_penDirty = true;
     m_painter.drawText(QPoint(x, y + m_metrics->ascent()), text);
-    m_painter.setPen(saved);
 }
 
 QSize QPainterCanvas::TextExtent(const QString& text) {

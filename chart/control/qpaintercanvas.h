@@ -1,14 +1,22 @@
 #pragma once
-// Canvas backend that draws with QPainter, antialiasing off, into a QImage (Format_RGB32).
+// Canvas backend that draws into a QImage (Format_RGB32), antialiasing off.
+//
+// Lines and polylines with a solid pen of width <= 1 (the chart's data) bypass QPainter: they are
+// rasterized straight into the scanlines by LineRasterizer, with its end-excluded rule, whenever
+// the image is a 32-bit format the painter reaches untransformed. Everything else (dashed, dotted
+// and wide pens, shapes, text) is drawn by QPainter. Both write into the image at once, so they mix
+// freely. Pen and brush reach the painter only when a painter call needs them, which keeps the
+// frequent pen changes of data items cheap.
 
 #include "chart/control/canvas.h"
+#include "chart/control/linerasterizer.h"
 
 #include <QFont>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPalette>
+#include <cstdint>
 #include <optional>
-#include <vector>
 
 class QImage;
 
@@ -37,6 +45,11 @@ public:
 
 private:
     QColor colorOf(TColor color) const;
+    // Hands a pen or brush set since the last painter call to the painter.
+    void syncPen();
+    void syncBrush();
+    // Whether Line and Polyline go to the rasterizer with the current pen.
+    bool rasterizes() const { return m_raster && m_rasterPen; }
 
     QImage& m_image;
     QPalette m_palette;
@@ -46,5 +59,9 @@ private:
     TChartFont m_font;
     QColor m_fontColor;
     std::optional<QFontMetrics> m_metrics;
-    std::vector<QPoint> m_reduced;
+    std::optional<LineRasterizer> m_raster; // set when the image takes direct writes
+    bool m_rasterPen = true;                // solid, width <= 1, opaque colour
+    std::uint32_t m_penPixel = 0xFF000000;
+    bool m_penDirty = false;
+    bool m_brushDirty = false;
 };
