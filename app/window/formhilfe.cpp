@@ -1,5 +1,7 @@
 #include "app/window/formhilfe.h"
 
+#include "app/window/windowplacement.h"
+
 #include <QFrame>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -130,15 +132,7 @@ void TFormHilfe::Button1Click() {
 
 void TFormHilfe::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (m_placed || event->spontaneous()) {
-        return;
-    }
-    m_placed = true;
-    if (QWidget* main = parentWidget(); main != nullptr) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(main->frameGeometry().center());
-        move(frame.topLeft());
-    }
+    CentreOverParentOnFirstShow(*this, m_placed, event);
 }
 
 void TFormHilfe::resizeEvent(QResizeEvent* event) {

@@ -1,5 +1,7 @@
 #include "app/window/forminfo.h"
 
+#include "app/window/windowplacement.h"
+
 #include <QLabel>
 #include <QPushButton>
 #include <QShowEvent>
@@ -42,13 +44,5 @@ void TFormInfo::Button1Click() {
 
 void TFormInfo::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (m_placed || event->spontaneous()) {
-        return;
-    }
-    m_placed = true;
-    if (QWidget* main = parentWidget(); main != nullptr) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(main->frameGeometry().center());
-        move(frame.topLeft());
-    }
+    CentreOverParentOnFirstShow(*this, m_placed, event);
 }

@@ -1,0 +1,17 @@
+#include "app/window/windowplacement.h"
+
+#include <QRect>
+#include <QShowEvent>
+#include <QWidget>
+
+void CentreOverParentOnFirstShow(QWidget& window, bool& placed, const QShowEvent* event) {
+    if (placed || event->spontaneous()) {
+        return;
+    }
+    placed = true;
+    if (QWidget* main = window.parentWidget(); main != nullptr) {
+        QRect frame = window.frameGeometry();
+        frame.moveCenter(main->frameGeometry().center());
+        window.move(frame.topLeft());
+    }
+}

@@ -1,0 +1,9 @@
+#pragma once
+// Placement of the program's secondary windows.
+
+class QShowEvent;
+class QWidget;
+
+// On the first non-spontaneous show of `window`, centres it over its parent (the main window)
+// and sets `placed`; later shows leave it where the user put it.
+void CentreOverParentOnFirstShow(QWidget& window, bool& placed, const QShowEvent* event);
