@@ -6,6 +6,7 @@
 #include <QFontMetrics>
 #include <QPoint>
 #include <map>
+#include <tuple>
 #include <utility>
 
 namespace {
@@ -38,7 +39,21 @@ int CanvasTextMeasure::TextHeight(const TChartFont& font, const std::string& tex
 }
 
 int QtTextMeasure::TextWidth(const TChartFont& font, const std::string& text) const {
-    return metricsOf(font).horizontalAdvance(qs(text));
+    // Shaping a label costs microseconds and the axes measure every label at every layout; a
+    // scrolling range shows mostly the texts of the last layouts again. Same key as the metrics.
+    using Key = std::tuple<std::string, int, std::string>;
+    static std::map<Key, int> widths;
+    Key key(font.Name, font.Height, text);
+    auto it = widths.find(key);
+    if (it != widths.end()) {
+        return it->second;
+    }
+    if (widths.size() >= 4096) {
+        widths.clear(); // bounded: an endless scroll shows ever new numbers
+    }
+    const int width = metricsOf(font).horizontalAdvance(qs(text));
+    widths.emplace(std::move(key), width);
+    return width;
 }
 
 int QtTextMeasure::TextHeight(const TChartFont& font, const std::string&) const {

@@ -10,6 +10,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <array>
+#include <cstring>
 
 namespace {
 
@@ -41,9 +42,12 @@ struct TCustomPlotChart::Cache {
     };
     Key key;
     std::array<AxisDrawing, kAxisCount> axes;
-    QImage image;
     bool valid = false;
-    std::uint64_t generation = 0; // counts rebuilds of image
+    std::uint64_t generation = 0; // counts rebuilds of the chart image
+    // The control background alone (shadow, frame, title) for backgroundKey: a scrolling range
+    // changes only axes, and copying this costs less than drawing it.
+    Key backgroundKey;
+    QImage background;
 };
 
 TCustomPlotChart::TCustomPlotChart(QWidget* parent)
@@ -190,28 +194,38 @@ void TCustomPlotChart::buildChartImage() {
                                     m_cache->axes[static_cast<std::size_t>(i)]);
         }
     }
-    if (same) {
-        // Outside the plot area the image already is the cached background; Paint overwrites
-        // the whole plot area, so taking the cache's copy again would only cost a deep copy.
-        if (m_chartImageGeneration != m_cache->generation ||
-            m_chartImage.size() != m_cache->image.size()) {
-            m_chartImage = m_cache->image;
-            m_chartImageGeneration = m_cache->generation;
-        }
+    const QSize size(Width(), Height());
+    // Outside the plot area m_chartImage still is the chart image of the cache's generation
+    // (Paint overwrites only the plot area), so an unchanged chart keeps it as it is.
+    if (same && m_chartImageGeneration == m_cache->generation && m_chartImage.size() == size) {
         return;
     }
     m_chartHoldsPlot = false;
-    m_chartImage = QImage(Width(), Height(), QImage::Format_RGB32);
+    if (m_cache->background.isNull() || m_cache->background.size() != size ||
+        !(m_cache->backgroundKey == key)) {
+        m_cache->background = QImage(size, QImage::Format_RGB32);
+        QPainterCanvas canvas(m_cache->background, palette());
+        DrawControlBackground(canvas, *this);
+        m_cache->backgroundKey = key;
+    }
+    // The background's pixels, then the axes over them: what one canvas drawing both gives, as
+    // the axes set pen, brush and font themselves. Copied into the old image's own pixels when
+    // it has them, which spares an allocation.
+    if (m_chartImage.size() != size || m_chartImage.format() != QImage::Format_RGB32 ||
+        !m_chartImage.isDetached()) {
+        m_chartImage = m_cache->background.copy();
+    } else {
+        std::memcpy(m_chartImage.bits(), m_cache->background.constBits(),
+                    static_cast<std::size_t>(m_chartImage.sizeInBytes()));
+    }
     {
         QPainterCanvas canvas(m_chartImage, palette());
-        DrawControlBackground(canvas, *this);
         for (const AxisDrawing& axis : axes) {
             DrawAxis(canvas, axis);
         }
     }
     m_cache->key = std::move(key);
     m_cache->axes = std::move(axes);
-    m_cache->image = m_chartImage;
     m_cache->valid = true;
     m_chartImageGeneration = ++m_cache->generation;
 }

@@ -133,7 +133,7 @@ private:
     // m_chartImage holds the cached chart background with m_plotImage copied in, as Paint left
     // it: the shown picture already has what presenting the plot image again would draw.
     bool m_chartHoldsPlot = false;
-    // m_chartImage was taken from the chart image cache at this generation of it.
+    // Outside the plot area m_chartImage is the chart image built at this generation of the cache.
     std::uint64_t m_chartImageGeneration = 0;
     std::unique_ptr<Cache> m_cache;
     std::unique_ptr<ItemCache> m_itemCache;
