@@ -44,6 +44,7 @@ function(plotmira_room_test name)
         PLOTMIRA_SIM_PATH="$<$<TARGET_EXISTS:plotmira-sim>:$<TARGET_FILE:plotmira-sim>>"
         PLOTMIRA_CLI_PATH="$<$<TARGET_EXISTS:plotmira-cli>:$<TARGET_FILE:plotmira-cli>>"
         PLOTMIRA_APP_PATH="$<$<TARGET_EXISTS:plotmira>:$<TARGET_FILE:plotmira>>")
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+    # NO_PRETTY_VALUES: parameter values print as raw bytes (addresses), which makes unstable names.
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 NO_PRETTY_VALUES
         PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)
 endfunction()
