@@ -471,11 +471,14 @@ int runRecord(int argc, char** argv) {
     host.endLine();
 
     int status = host.ProgramStopped ? 1 : 0;
+    // A run that failed before its first sample (no port, unreadable input) recorded nothing:
+    // writing would only replace an earlier recording of the same name with an empty one.
+    const bool nothingRecorded = host.ProgramStopped && acq.SampleCount == 0;
     try {
-        if (!o.output.empty()) {
+        if (!nothingRecorded && !o.output.empty()) {
             chart.SaveItemsToFile(o.output);
         }
-        if (!o.bmp.empty()) {
+        if (!nothingRecorded && !o.bmp.empty()) {
             chart.ExportBitmap(o.bmp, true);
         }
     } catch (const Exception& e) {

@@ -394,11 +394,15 @@ TEST_F(RecordTest, HelpDescribesTheOptions) {
     }
 }
 
-TEST_F(RecordTest, MissingPortFailsWithTheOpenError) {
-    const int status =
-        record({"--port", (dir / "nothing").string(), "-o", (dir / "run.pmx").string()});
+TEST_F(RecordTest, MissingPortFailsWithTheOpenErrorAndKeepsAnEarlierRecording) {
+    const std::string earlier(104 * 3, '\x11');
+    { std::ofstream(dir / "run.pmx", std::ios::binary) << earlier; }
+    const int status = record({"--port", (dir / "nothing").string(), "-o",
+                               (dir / "run.pmx").string(), "--bmp", (dir / "run.bmp").string()});
     EXPECT_EQ(status, 1);
     EXPECT_NE(readFile(dir / "cli.err").find("Open Error"), std::string::npos);
+    EXPECT_EQ(readFile(dir / "run.pmx"), earlier) << "a failed start must not overwrite it";
+    EXPECT_FALSE(fs::exists(dir / "run.bmp"));
 }
 
 TEST_F(RecordTest, BitmapIsWritten) {
