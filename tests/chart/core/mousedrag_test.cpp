@@ -2,29 +2,11 @@
 // mouse-controlled layers only, one repaint per step, and the empty-plot guard.
 #include "chart/core/mousedrag.h"
 
+#include "mousetestchart.h"
+
 #include <gtest/gtest.h>
 
 namespace {
-
-// The form's chart (585 x 361, margins 80/20/30/45, shadow 1 -> plot 484 x 285), layers 1
-// and 2 mouse-controlled at X 0..1000, Y 1..10, every other layer at 0..1 x 0..1.
-class CountingChart : public ChartLayers {
-public:
-    CountingChart() {
-        SetMarginLeft(80);
-        SetMarginRight(20);
-        SetMarginTop(30);
-        SetMarginBottom(45);
-        SetShadowWidth(1);
-        SetControlSize(585, 361);
-        SetLayerRange(1, 0, 1, 1000, 10);
-        SetLayerRange(2, 0, 1, 1000, 10);
-        SetPaintSuspended(false);
-        paints = 0;
-    }
-    void Paint() override { ++paints; }
-    int paints = 0;
-};
 
 LayerMask layers12() {
     LayerMask m{};

@@ -2,28 +2,12 @@
 // zoom keeping the axes' direction), cancel and empty rectangles.
 #include "chart/core/rubberband.h"
 
+#include "mousetestchart.h"
+
 #include <gtest/gtest.h>
 #include <vector>
 
 namespace {
-
-class CountingChart : public ChartLayers {
-public:
-    CountingChart() {
-        SetMarginLeft(80);
-        SetMarginRight(20);
-        SetMarginTop(30);
-        SetMarginBottom(45);
-        SetShadowWidth(1);
-        SetControlSize(585, 361);
-        SetLayerRange(1, 0, 1, 1000, 10);
-        SetLayerRange(2, 0, 0, 500, 100);
-        SetPaintSuspended(false);
-        paints = 0;
-    }
-    void Paint() override { ++paints; }
-    int paints = 0;
-};
 
 struct Report {
     int layer;
@@ -54,7 +38,7 @@ protected:
         ASSERT_TRUE(chart.PixelToData(layer, px, py, x, y));
     }
 
-    CountingChart chart;
+    CountingChart chart{0, 0, 500, 100};
     RubberBand band;
     LayerMask mask{};
     std::vector<Report> reports;
