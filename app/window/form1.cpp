@@ -1,9 +1,9 @@
 #include "app/window/form1.h"
 
 #include "app/pipeline/acquisition.h"
+#include "app/qtbridge/mainthreadinvoker.h"
 #include "app/window/formhilfe.h"
 #include "app/window/forminfo.h"
-#include "app/qtbridge/mainthreadinvoker.h"
 #include "app/window/messagedisplay.h"
 #include "chart/control/plotchart.h"
 #include "serial/serialcomm.h"

@@ -5,8 +5,8 @@
 
 #include "app/pipeline/acquisition.h"
 #include "app/pipeline/numbers.h"
-#include "app/window/integerfield.h"
 #include "app/qtbridge/mainthreadinvoker.h"
+#include "app/window/integerfield.h"
 #include "app/window/messagedisplay.h"
 #include "chart/control/plotchart.h"
 #include "serial/portnames.h"

@@ -1,9 +1,9 @@
 // The window's small helpers: the lenient port and baud conversion, the dialog filters and
 // default extension, the exception text rule and the hand-off to the main thread.
 
+#include "app/qtbridge/mainthreadinvoker.h"
 #include "app/window/filedialogs.h"
 #include "app/window/integerfield.h"
-#include "app/qtbridge/mainthreadinvoker.h"
 #include "app/window/messagedisplay.h"
 #include "base/exception.h"
 
