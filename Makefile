@@ -7,7 +7,7 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 # and never passed again: a folder keeps the generator it was made with.
 configure = cmake -S . -B $(1) $(if $(wildcard $(1)/CMakeCache.txt),,-G "$$(command -v ninja >/dev/null 2>&1 && echo Ninja || echo 'Unix Makefiles')") $(2)
 
-.PHONY: all deps build run test test-asan bench format format-check install clean
+.PHONY: all deps build run test test-asan bench format format-check install package clean
 
 all: build
 
@@ -40,6 +40,10 @@ bench: deps
 
 install: build
 	cmake --install $(BUILD)
+
+# The Debian package plotmira_<version>_<arch>.deb, in the build folder.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

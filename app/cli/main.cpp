@@ -1,5 +1,6 @@
 // plotmira-cli: the chart and the sample pipeline without a window, for scripts and test rigs.
 #include "app/cli/clicommands.h"
+#include "base/version.h"
 
 #include <QApplication>
 #include <QtGlobal>
@@ -16,8 +17,10 @@ void printUsage(std::FILE* out) {
         "Commands:\n"
         "  render SESSION.pmx -o OUT.bmp   draw a session file as the window's chart shows it\n"
         "  record [OPTIONS] -o RUN.pmx     record samples from a port or a file of raw bytes\n"
+        "  export SESSION.pmx -o OUT.csv   write a recording's samples as CSV\n"
         "\n"
-        "'plotmira-cli COMMAND --help' describes the options of a command.\n",
+        "'plotmira-cli COMMAND --help' describes the options of a command;\n"
+        "'plotmira-cli --version' prints the version.\n",
         out);
 }
 
@@ -44,6 +47,13 @@ int main(int argc, char** argv) {
     if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "-h") == 0) {
         printUsage(stdout);
         return 0;
+    }
+    if (std::strcmp(command, "--version") == 0) {
+        std::printf("plotmira-cli %s\n", kPlotmiraVersion);
+        return 0;
+    }
+    if (std::strcmp(command, "export") == 0) {
+        return runExport(argc - 2, argv + 2); // plain file work: no QApplication needed
     }
     qInstallMessageHandler(qtMessageFilter);
     int qtArgc = 1;

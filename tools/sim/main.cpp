@@ -1,5 +1,6 @@
 // plotmira-sim: a simulated measuring device on a pseudo-terminal (see --help).
 
+#include "base/version.h"
 #include "tools/sim/linegenerator.h"
 #include "tools/sim/simdevice.h"
 #include "tools/sim/simoptions.h"
@@ -122,6 +123,10 @@ int main(int argc, char** argv) {
     }
     if (options.help) {
         std::fputs(SimUsage().c_str(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("plotmira-sim %s\n", kPlotmiraVersion);
         return 0;
     }
     struct sigaction sa {};

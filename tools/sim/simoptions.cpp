@@ -69,6 +69,8 @@ SimOptions ParseSimOptions(const std::vector<std::string>& args) {
         };
         if (a == "--help" || a == "-h") {
             o.help = true;
+        } else if (a == "--version") {
+            o.version = true;
         } else if (a == "--quiet" || a == "-q") {
             o.quiet = true;
         } else if (a == "--wait-reader") {
@@ -169,6 +171,7 @@ Options:
   --seed S           seed of noise and garbage (default 1)
   --quiet            print nothing but errors
   --help             this text
+  --version          print the version and exit
 
 At the end it prints the lines and bytes it wrote and how long writes were held back because
 the reader fell behind (the backlog). SIGTERM and SIGINT end it and remove the link.

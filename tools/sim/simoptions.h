@@ -37,6 +37,7 @@ struct SimOptions {
     bool waitReader = false;
     bool quiet = false;
     bool help = false;
+    bool version = false;
     std::uint32_t seed = 1;
 };
 

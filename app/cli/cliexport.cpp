@@ -1,0 +1,107 @@
+// plotmira-cli export: a session file's recorded samples as CSV, for Python, R or a spreadsheet.
+#include "app/cli/clicommands.h"
+
+#include "app/pipeline/csvexport.h"
+#include "base/exception.h"
+
+#include <cstdio>
+#include <new>
+#include <string>
+#include <sys/stat.h>
+
+namespace {
+
+void printExportUsage(std::FILE* out) {
+    std::fputs(
+        "Usage: plotmira-cli export SESSION.pmx -o OUT.csv\n"
+        "\n"
+        "Writes the samples of a recording as CSV: the header \"sample,channel1\" (two-channel\n"
+        "recordings: \"sample,channel1,channel2\"), then one line per sample in recorded order\n"
+        "with its sample number and each channel's value (\".\" as decimal point, the shortest\n"
+        "text that reads back to the same single-precision value). Items that a recording does\n"
+        "not make are skipped and counted on standard error.\n"
+        "\n"
+        "Options:\n"
+        "  -o, --output FILE   CSV file to write (required; /dev/stdout writes to a pipe)\n"
+        "  -h, --help          show this help\n"
+        "\n"
+        "Exit status: 0 success, 1 a file error, 2 bad arguments.\n",
+        out);
+}
+
+struct ExportOptions {
+    std::string session;
+    std::string output;
+    bool help = false;
+};
+
+struct UsageError {
+    std::string text;
+};
+
+ExportOptions parseExportArguments(int argc, char** argv) {
+    ExportOptions o;
+    for (int i = 0; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "-h" || arg == "--help") {
+            o.help = true;
+            return o;
+        } else if (arg == "-o" || arg == "--output") {
+            if (i + 1 >= argc) {
+                throw UsageError{"option " + arg + " needs a value"};
+            }
+            o.output = argv[++i];
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            throw UsageError{"unknown option '" + arg + "'"};
+        } else if (o.session.empty()) {
+            o.session = arg;
+        } else {
+            throw UsageError{"unexpected argument '" + arg + "'"};
+        }
+    }
+    if (o.session.empty()) {
+        throw UsageError{"missing session file"};
+    }
+    if (o.output.empty()) {
+        throw UsageError{"missing output file (-o OUT.csv)"};
+    }
+    // Writing the CSV over the session file would destroy the recording it comes from.
+    struct stat in {};
+    struct stat out {};
+    if (::stat(o.session.c_str(), &in) == 0 && ::stat(o.output.c_str(), &out) == 0 &&
+        S_ISREG(in.st_mode) && in.st_dev == out.st_dev && in.st_ino == out.st_ino) {
+        throw UsageError{"the output file is the session file '" + o.session + "'"};
+    }
+    return o;
+}
+
+} // namespace
+
+int runExport(int argc, char** argv) {
+    ExportOptions options;
+    try {
+        options = parseExportArguments(argc, argv);
+    } catch (const UsageError& error) {
+        std::fprintf(stderr, "plotmira-cli export: %s\n", error.text.c_str());
+        return 2;
+    }
+    if (options.help) {
+        printExportUsage(stdout);
+        return 0;
+    }
+    try {
+        const RecordedSamples samples = ExportSessionCsv(options.session, options.output);
+        if (samples.Skipped > 0) {
+            std::fprintf(stderr,
+                         "plotmira-cli export: %zu items skipped (not made by a recording)\n",
+                         samples.Skipped);
+        }
+    } catch (const Exception& error) {
+        std::fprintf(stderr, "plotmira-cli export: %s\n", error.Message().c_str());
+        return 1;
+    } catch (const std::bad_alloc&) {
+        std::fputs("plotmira-cli export: Zu wenig Arbeitsspeicher\n", stderr);
+        return 1;
+    }
+    return 0;
+}

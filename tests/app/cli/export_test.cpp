@@ -1,0 +1,222 @@
+// plotmira-cli export end to end: recordings made by plotmira-cli record from fed lines, exported
+// as CSV; the file errors and bad arguments with their exit codes.
+#include "chart/core/chartitem.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <spawn.h>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kCli = PLOTMIRA_CLI_PATH;
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+class ExportTest : public testing::Test {
+protected:
+    fs::path dir;
+
+    void SetUp() override {
+        char templ[] = "/tmp/plotmira-export-XXXXXX";
+        ASSERT_NE(mkdtemp(templ), nullptr);
+        dir = templ;
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    // Runs plotmira-cli with args and waits at most 30 s for it.
+    Result cli(const std::vector<std::string>& args) {
+        std::vector<std::string> all{kCli};
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (std::string& a : all) {
+            argv.push_back(a.data());
+        }
+        argv.push_back(nullptr);
+        const fs::path out = dir / "stdout.txt";
+        const fs::path err = dir / "stderr.txt";
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        pid_t pid = -1;
+        Result r;
+        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+            int status = 0;
+            const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+            while (waitpid(pid, &status, WNOHANG) == 0) {
+                if (std::chrono::steady_clock::now() > end) {
+                    kill(pid, SIGKILL);
+                    waitpid(pid, &status, 0);
+                    ADD_FAILURE() << "plotmira-cli did not end";
+                    break;
+                }
+                usleep(5000);
+            }
+            r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        r.out = readFile(out);
+        r.err = readFile(err);
+        return r;
+    }
+
+    // Records the lines through plotmira-cli record and returns the session file.
+    fs::path record(const std::string& lines, std::vector<std::string> settings) {
+        const fs::path input = dir / "input.bin";
+        const fs::path session = dir / "run.pmx";
+        writeFile(input, lines);
+        std::vector<std::string> args{"record", "--input", input, "--quiet", "-o", session};
+        args.insert(args.end(), settings.begin(), settings.end());
+        const Result r = cli(args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        return session;
+    }
+
+    std::string exportCsv(const fs::path& session) {
+        const fs::path csv = dir / "run.csv";
+        const Result r = cli({"export", session, "-o", csv});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        return readFile(csv);
+    }
+};
+
+TEST_F(ExportTest, OneChannelRecordingExportsItsLines) {
+    const fs::path session = record("1.5\r\n-2\r\n3.25\r\n", {});
+    EXPECT_EQ(exportCsv(session), "sample,channel1\n1,1.5\n2,-2\n3,3.25\n");
+}
+
+TEST_F(ExportTest, TwoChannelRecordingExportsBothChannels) {
+    std::string lines;
+    std::string expected = "sample,channel1,channel2\n";
+    for (int n = 1; n <= 3000; ++n) {
+        lines += std::to_string(n) + ".25;" + std::to_string(-n) + "\r\n";
+        expected +=
+            std::to_string(n) + "," + std::to_string(n) + ".25," + std::to_string(-n) + "\n";
+    }
+    const fs::path session = record(lines, {"--channels", "2", "--block", "1000"});
+    EXPECT_EQ(exportCsv(session), expected);
+}
+
+TEST_F(ExportTest, TrendRecordingExportsTheKeptWindow) {
+    std::string lines;
+    for (int n = 1; n <= 500; ++n) {
+        lines += std::to_string(n) + "\r\n";
+    }
+    // X maximum 120: the window keeps 101 samples, so 400 to 500 remain.
+    const fs::path session = record(lines, {"--trend", "--xmax", "120"});
+    std::string expected = "sample,channel1\n";
+    for (int n = 400; n <= 500; ++n) {
+        expected += std::to_string(n) + "," + std::to_string(n) + "\n";
+    }
+    EXPECT_EQ(exportCsv(session), expected);
+}
+
+TEST_F(ExportTest, ForeignItemsAreSkippedAndCountedOnStandardError) {
+    std::vector<ChartItem> items(4);
+    std::memset(items.data(), 0, items.size() * sizeof(ChartItem));
+    items[0].Kind = ikMoveTo;
+    items[0].Layer = 1;
+    items[0].Y = 2;
+    items[1].Kind = 12; // a kind this program never makes
+    items[1].Layer = 1;
+    items[2].Kind = ikDrawTo;
+    items[2].Layer = 9;
+    items[3].Kind = ikDrawTo;
+    items[3].Layer = 1;
+    items[3].X = 2;
+    items[3].Y = 4;
+    const fs::path session = dir / "foreign.pmx";
+    writeFile(session, std::string(reinterpret_cast<const char*>(items.data()),
+                                   items.size() * sizeof(ChartItem)));
+    const Result r = cli({"export", session, "-o", dir / "out.csv"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("2 items skipped"), std::string::npos) << r.err;
+    EXPECT_EQ(readFile(dir / "out.csv"), "sample,channel1\n1,2\n2,4\n");
+}
+
+TEST_F(ExportTest, FileErrorsExitWithOneAndTheProgramsTexts) {
+    const fs::path session = record("1\r\n", {});
+    const fs::path missing = dir / "missing.pmx";
+    Result r = cli({"export", missing, "-o", dir / "a.csv"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "plotmira-cli export: Datei \"" + missing.string() +
+                         "\" kann nicht geöffnet werden. Das System kann die angegebene Datei "
+                         "nicht finden\n");
+    EXPECT_FALSE(fs::exists(dir / "a.csv"));
+
+    const fs::path noFolder = dir / "no" / "out.csv";
+    r = cli({"export", session, "-o", noFolder});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Datei \"" + noFolder.string() + "\" kann nicht erstellt werden."),
+              std::string::npos)
+        << r.err;
+
+    r = cli({"export", dir, "-o", dir / "b.csv"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("kann nicht geöffnet werden"), std::string::npos) << r.err;
+
+    // A FIFO nobody reads fails at once instead of blocking the export.
+    const fs::path fifo = dir / "fifo.csv";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    r = cli({"export", session, "-o", fifo});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("kann nicht erstellt werden"), std::string::npos) << r.err;
+}
+
+TEST_F(ExportTest, BadArgumentsExitWithTwoAndWriteNothing) {
+    const fs::path session = record("1\r\n2\r\n", {});
+    const std::string before = readFile(session);
+    const std::vector<std::vector<std::string>> cases = {
+        {"export"},
+        {"export", session},
+        {"export", session, "-o"},
+        {"export", session, "-o", dir / "x.csv", "--bogus"},
+        {"export", session, session, "-o", dir / "x.csv"},
+        {"export", "-o", dir / "x.csv"},
+        {"export", session, "-o", session}, // would overwrite the recording
+    };
+    for (const auto& args : cases) {
+        const Result r = cli(args);
+        EXPECT_EQ(r.status, 2) << args.size();
+        EXPECT_EQ(r.err.rfind("plotmira-cli export: ", 0), 0u) << r.err;
+    }
+    EXPECT_FALSE(fs::exists(dir / "x.csv"));
+    EXPECT_EQ(readFile(session), before);
+
+    const Result help = cli({"export", "--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("sample,channel1"), std::string::npos);
+}
+
+} // namespace
