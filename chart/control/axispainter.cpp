@@ -26,6 +26,17 @@ const QFontMetrics& metricsOf(const TChartFont& font) {
     return it->second;
 }
 
+// Axis segments include both ends while a canvas line leaves out its end pixel: the line is drawn
+// one pixel beyond the segment's end. Segments are horizontal or vertical.
+void drawSegment(Canvas& canvas, const AxisSegment& s) {
+    int dx = (s.X2 > s.X1) - (s.X2 < s.X1);
+    const int dy = (s.Y2 > s.Y1) - (s.Y2 < s.Y1);
+    if (dx == 0 && dy == 0) {
+        dx = 1; // one pixel
+    }
+    canvas.Line(QPoint(s.X1, s.Y1), QPoint(s.X2 + dx, s.Y2 + dy));
+}
+
 } // namespace
 
 int CanvasTextMeasure::TextWidth(const TChartFont& font, const std::string& text) const {
@@ -66,10 +77,9 @@ void DrawAxis(Canvas& canvas, const AxisDrawing& axis) {
     }
     canvas.SetPen(CanvasPen{axis.Color, 1, psSolid});
     for (const AxisSegment& tick : axis.Ticks) {
-        canvas.Line(QPoint(tick.X1, tick.Y1), QPoint(tick.X2, tick.Y2));
+        drawSegment(canvas, tick);
     }
-    const AxisSegment& line = axis.AxisLine;
-    canvas.Line(QPoint(line.X1, line.Y1), QPoint(line.X2, line.Y2));
+    drawSegment(canvas, axis.AxisLine);
     canvas.SetBrush(CanvasBrush{0, true});
     canvas.SetFont(axis.Font);
     for (const AxisText& label : axis.Labels) {

@@ -32,6 +32,16 @@ public:
     int plotPresents = 0;
 };
 
+// Pixels of `colour` in a row from `from` on, one `step` at a time.
+int runOf(const QImage& image, QPoint from, QPoint step, QRgb colour) {
+    int n = 0;
+    for (QPoint p = from; image.rect().contains(p) && (image.pixel(p) & 0xFFFFFF) == colour;
+         p += step) {
+        ++n;
+    }
+    return n;
+}
+
 } // namespace
 
 TEST(ItemPainting, DrawToRunSplitsIntoPolylinesOf200SharingEndPoints) {
@@ -238,6 +248,76 @@ TEST(ItemPixels, ChartImageKeyPixels) {
     EXPECT_GT(textPixels, 5);
     // The shown picture is the chart image.
     EXPECT_EQ(chart->ShownImage(), image);
+}
+
+// Ticks count their length from the axis line outward, the axis line itself included; every
+// axis line runs from plot edge to plot edge, its last pixel included. Checked on all four axis
+// types, in the window's two-channel set-up plus a top and a right axis.
+TEST(ItemPixels, TicksAndAxisLinesCoverTheirWholeLength) {
+    constexpr QRgb kMaroon = 0x800000; // the second channel's axis
+    constexpr QRgb kGreen = 0x008000;
+    constexpr QRgb kTeal = 0x008080;
+    auto chart = makeFormChart();
+    chart->Scale2Y().SetVisible(true);
+    chart->SetMarginLeft(160); // plot x 160..564, y 30..315; second Y axis at x = 80
+    chart->SetLayerRange(2, 0, 0.3, 1000, 10); // no tick at the low end
+    for (int layer : {3, 4}) {
+        chart->SetLayerRange(layer, 0, 0.3, 1000, 10);
+    }
+    chart->Scale3X().SetVisible(true);
+    chart->Scale3X().SetScaleLocation(slTop);
+    chart->Scale3X().SetScalePos(20); // axis line at y = 10, ticks upward
+    chart->Scale3X().SetColorScale(0x008000);
+    chart->Scale3X().SetLabelType(ftNoFigs);
+    chart->Scale3Y().SetVisible(true);
+    chart->Scale3Y().SetScaleLocation(slRight);
+    chart->Scale3Y().SetScalePos(10); // axis line at x = 574, ticks to the right
+    chart->Scale3Y().SetColorScale(0x808000);
+    chart->Scale3Y().SetLabelType(ftNoFigs);
+    chart->Scale4X().SetVisible(true);
+    chart->Scale4X().SetScaleLocation(slBottom);
+    chart->Scale4X().SetScalePos(30); // axis line at y = 345, ticks downward
+    chart->Scale4X().SetColorScale(0x008000);
+    chart->Scale4X().SetLabelType(ftNoFigs);
+    chart->Paint();
+    const QImage& image = chart->ChartImage();
+    const QPoint up(0, -1), down(0, 1), left(-1, 0), right(1, 0);
+
+    // Sample axis (bottom, y = 315): short tick at 50, labelled tick at 200 (its label follows
+    // 7 pixels below the axis line).
+    const int x50 = chartPixel(*chart, 50, 1).x();
+    const int x200 = chartPixel(*chart, 200, 1).x();
+    EXPECT_EQ(runOf(image, QPoint(x50, 315), down, kBlack), 4);
+    EXPECT_GE(runOf(image, QPoint(x200, 315), down, kBlack), 7);
+    EXPECT_EQ(image.pixel(x200, 321) & 0xFFFFFF, kBlack);
+    // Channel-1 axis (left, x = 160): short tick at 0.5, labelled tick at 2.
+    const int y05 = chartPixel(*chart, 0, 0.5).y();
+    const int y2 = chartPixel(*chart, 0, 2).y();
+    EXPECT_EQ(runOf(image, QPoint(160, y05), left, kBlack), 4);
+    EXPECT_EQ(runOf(image, QPoint(160, y2), left, kBlack), 6);
+    // Channel-2 axis (left, x = 80): ticks as above; the line reaches the plot's bottom edge.
+    const int y05b = chartPixel(*chart, 0, 0.5, 2).y();
+    const int y2b = chartPixel(*chart, 0, 2, 2).y();
+    EXPECT_EQ(runOf(image, QPoint(80, y05b), left, kMaroon), 4);
+    EXPECT_EQ(runOf(image, QPoint(80, y2b), left, kMaroon), 6);
+    EXPECT_EQ(runOf(image, QPoint(80, 200), down, kMaroon), 315 - 200 + 1);
+    EXPECT_EQ(runOf(image, QPoint(80, 200), up, kMaroon), 200 - 30 + 1);
+    // Top axis (y = 10) and a second bottom axis (y = 345): 4 and 7 pixels, line to x = 564.
+    const int x50c = chartPixel(*chart, 50, 1, 3).x();
+    const int x200c = chartPixel(*chart, 200, 1, 3).x();
+    EXPECT_EQ(runOf(image, QPoint(x50c, 10), up, kGreen), 4);
+    EXPECT_EQ(runOf(image, QPoint(x200c, 10), up, kGreen), 7);
+    EXPECT_EQ(runOf(image, QPoint(x50c, 345), down, kGreen), 4);
+    EXPECT_EQ(runOf(image, QPoint(x200c, 345), down, kGreen), 7);
+    for (int y : {10, 345}) {
+        EXPECT_EQ(runOf(image, QPoint(300, y), right, kGreen), 564 - 300 + 1);
+        EXPECT_EQ(runOf(image, QPoint(300, y), left, kGreen), 300 - 160 + 1);
+    }
+    // Right axis (x = 574): 4 and 6 pixels, line from y = 30 to 315.
+    EXPECT_EQ(runOf(image, QPoint(574, y05b), right, kTeal), 4);
+    EXPECT_EQ(runOf(image, QPoint(574, y2b), right, kTeal), 6);
+    EXPECT_EQ(runOf(image, QPoint(574, 200), down, kTeal), 315 - 200 + 1);
+    EXPECT_EQ(runOf(image, QPoint(574, 200), up, kTeal), 200 - 30 + 1);
 }
 
 TEST(PaintGate, SuspendTwiceThenResumeRebuildsOnce) {
