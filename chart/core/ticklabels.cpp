@@ -1,5 +1,6 @@
 #include "chart/core/ticklabels.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -8,10 +9,14 @@ namespace {
 
 constexpr std::size_t kMaxLabelLength = 14;
 
+// The labels always read with "." whatever the user's locale: to_chars ignores the locale that
+// the application sets for its own value texts.
 std::string fixedText(double v, int p) {
-    char buf[400];
-    std::snprintf(buf, sizeof buf, "%.*f", p, v);
-    std::string s(buf);
+    char buf[512]; // 309 integer digits of the largest double, the point and the decimals
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, p);
+    if (ec != std::errc())
+        return std::string(kMaxLabelLength, '*');
+    std::string s(buf, end);
     // A negative value that rounds to zero prints without its sign, as the zero it shows.
     if (!s.empty() && s[0] == '-' && s.find_first_not_of("0.", 1) == std::string::npos)
         s.erase(0, 1);
@@ -22,9 +27,10 @@ std::string fixedText(double v, int p) {
 // " 1.2E+04". An exponent that needs those two digits makes the label all stars.
 std::string scientificText(double v) {
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.1E", std::fabs(v));
-    std::string s(buf); // "1.2E+04", "1.2E-123"
-    const std::size_t e = s.find('E');
+    const auto [end, ec] =
+        std::to_chars(buf, buf + sizeof buf, std::fabs(v), std::chars_format::scientific, 1);
+    std::string s(buf, ec == std::errc() ? end : buf); // "1.2e+04", "1.2e-123"
+    const std::size_t e = s.find('e');
     if (e == std::string::npos)
         return s;
     const int exponent = std::atoi(s.c_str() + e + 1);
