@@ -5,6 +5,7 @@
 #include "base/exception.h"
 #include "chart/core/plotchartcore.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -113,7 +114,7 @@ void Acquisition::SerialComm1AfterReceive(const void* Buffer, std::uint32_t Rece
 }
 
 float Acquisition::scaled(std::string_view text, float factor, float offset) {
-    RawValue = numbers::StoreSingle(numbers::ParseLineNumber(text).Value);
+    RawValue = numbers::ParseLineSingle(text);
     return numbers::StoreSingle(static_cast<double>(RawValue) * factor + offset);
 }
 
@@ -122,14 +123,14 @@ void Acquisition::ProcessLine(std::string_view Line) {
     m_chart.SuspendPaint(true);
     ++SampleCount;
     if (ChannelCount == 2) {
-        const std::string_view text = Line.substr(0, Line.find('\0'));
-        const std::size_t semicolon = text.find(';');
-        std::string_view first;
-        std::string_view second = text;
-        if (semicolon != std::string_view::npos) {
-            first = text.substr(0, semicolon);
-            second = text.substr(semicolon + 1);
-        }
+        // The ";" is looked for in the whole line while channel 2 ends at the first zero byte:
+        // channel 1 is everything before the ";", channel 2 what lies between the ";" and
+        // that zero byte (nothing when the zero byte comes first).
+        const std::size_t n = std::min(Line.find('\0'), Line.size());
+        const std::size_t semicolon = Line.find(';');
+        const std::size_t p = semicolon == std::string_view::npos ? 0 : semicolon + 1;
+        const std::string_view first = p == 0 ? std::string_view() : Line.substr(0, p - 1);
+        const std::string_view second = n > p ? Line.substr(p, n - p) : std::string_view();
         Value1 = scaled(first, Factor1, Offset1);
         Value2 = scaled(second, Factor2, Offset2);
         m_host.SetLabel10(" " + numbers::FloatToStr(Value1, DecimalSeparator) + "        " +

@@ -90,19 +90,30 @@ void SetDecimalSeparator(char separator) {
     g_separatorOverride.store(separator, std::memory_order_relaxed);
 }
 
-LineNumber ParseLineNumber(std::string_view text) {
+namespace {
+
+// What the lenient parse read: on success the number as a normalised text with its sign apart,
+// on failure the mantissa digits read before the offending character.
+struct LineScan {
+    bool Ok = false;
+    bool Negative = false;
+    std::string Normal;   // "<digits>[.<digits>][e[-]<digits>]" when Ok
+    std::string Mantissa; // every mantissa digit read, the point left out
+};
+
+LineScan scanLineNumber(std::string_view text) {
+    LineScan scan;
     std::size_t i = 0;
     const std::size_t n = text.size();
     while (i < n && text[i] == ' ') {
         ++i;
     }
-    bool negative = false;
     if (i < n && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
+        scan.Negative = text[i] == '-';
         ++i;
     }
-    std::string normal;
-    std::string mantissa;
+    std::string& normal = scan.Normal;
+    std::string& mantissa = scan.Mantissa;
     normal.reserve(n);
     mantissa.reserve(n);
     while (i < n && isDigit(text[i])) {
@@ -119,14 +130,8 @@ LineNumber ParseLineNumber(std::string_view text) {
             ++i;
         }
     }
-    LineNumber result;
-    const auto fail = [&] {
-        result.Ok = false;
-        result.Value = mantissaValue(mantissa);
-        return result;
-    };
     if (mantissa.empty()) {
-        return fail();
+        return scan;
     }
     normal.assign(mantissa, 0, fractionStart);
     if (point) {
@@ -148,16 +153,55 @@ LineNumber ParseLineNumber(std::string_view text) {
             ++i;
         }
         if (i == expDigits) {
-            return fail();
+            return scan;
         }
         normal += exponent;
     }
-    if (i != n) {
-        return fail();
+    scan.Ok = i == n;
+    return scan;
+}
+
+// Rounds a normalised text straight to single precision. Going through double first would round
+// twice, and a value just below a halfway point between two singles could end on the wrong one.
+float convertSingle(const std::string& text, bool negative) {
+    float value = 0.0f;
+    const char* first = text.data();
+    const char* last = first + text.size();
+    auto [ptr, ec] = std::from_chars(first, last, value, std::chars_format::general);
+    if (ec == std::errc::result_out_of_range) {
+        if (decimalExponent(text) > 0) {
+            throw EOverflow();
+        }
+        value = 0.0f; // below half the smallest subnormal: underflow passes silently
+    } else if (ec != std::errc() || ptr != last) {
+        value = 0.0f; // cannot happen for texts built here
     }
-    result.Ok = true;
-    result.Value = convert(normal, negative);
+    if (std::isinf(value)) {
+        throw EOverflow();
+    }
+    return negative ? -value : value;
+}
+
+} // namespace
+
+LineNumber ParseLineNumber(std::string_view text) {
+    const LineScan scan = scanLineNumber(text);
+    LineNumber result;
+    result.Ok = scan.Ok;
+    if (!scan.Ok) {
+        result.Value = mantissaValue(scan.Mantissa);
+    } else {
+        result.Value = convert(scan.Normal, scan.Negative);
+    }
     return result;
+}
+
+float ParseLineSingle(std::string_view text) {
+    const LineScan scan = scanLineNumber(text);
+    if (!scan.Ok) {
+        return scan.Mantissa.empty() ? 0.0f : convertSingle(scan.Mantissa, false);
+    }
+    return convertSingle(scan.Normal, scan.Negative);
 }
 
 float StoreSingle(double value) {

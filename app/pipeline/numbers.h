@@ -36,6 +36,12 @@ struct LineNumber {
 // The value is correctly rounded to double.
 LineNumber ParseLineNumber(std::string_view text);
 
+// The same parse, its result stored into single precision: the exact decimal value rounded once
+// to the nearest single (ties to even), not through double. Raises EOverflow
+// ("Gleitkommaüberlauf") when that rounding lies beyond the single range; a value too small
+// for a subnormal gives a zero of its sign. The failure value of the parse likewise.
+float ParseLineSingle(std::string_view text);
+
 // Stores a value into a single-precision variable the way the floating-point unit with its
 // traps enabled would: raises EOverflow ("Gleitkommaüberlauf") when the value rounded to single
 // precision exceeds the single range (infinities included), EInvalidOp for NaN. Underflow to

@@ -83,6 +83,10 @@ TEST_F(PipelineTest, PartialLineIsCappedAndTheRestDroppedUpToTheTerminator) {
     }
     feed("7777");
     EXPECT_EQ(acq.LineBuffer.size(), Acquisition::kMaxLineLength);
+    // A carriage return followed by another byte: that byte is line text, and capped as well.
+    feed("\r7\r");
+    feed("7");
+    EXPECT_EQ(acq.LineBuffer.size(), Acquisition::kMaxLineLength);
     feed("7\r\n5\r\n");
     ASSERT_EQ(host.Labels.size(), 2u);
     EXPECT_EQ(host.Labels[0], " 0");

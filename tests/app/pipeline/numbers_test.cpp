@@ -59,6 +59,41 @@ TEST(ParseLineNumber, OutOfDoubleRangeGivesInfinityOrZero) {
     EXPECT_TRUE(std::isinf(ParseLineNumber(std::string(400, '9') + "x").Value));
 }
 
+// Received numbers are rounded once, from the decimal text straight to single precision.
+TEST(ParseLineSingle, RoundsTheDecimalValueOnceToSingle) {
+    // Just above the halfway point between 1 and the next single: rounding to double first
+    // lands exactly on the halfway point, which then goes to even (1.0).
+    EXPECT_EQ(ParseLineSingle("1.0000000596046447753906250000001"), 0x1.000002p0f);
+    EXPECT_EQ(ParseLineSingle("1.000000059604644775390625"), 1.0f); // the halfway point itself
+    // Just below the halfway point above the largest single: still the largest single.
+    const std::string belowHalf = "340282356779733660637539395458142568448";
+    EXPECT_EQ(ParseLineSingle(belowHalf), FLT_MAX);
+    EXPECT_EQ(ParseLineSingle("-" + belowHalf), -FLT_MAX);
+    EXPECT_EQ(ParseLineSingle(belowHalf + "x"), FLT_MAX); // the digits of a failed parse too
+    EXPECT_THROW(ParseLineSingle("340282356779733661637539395458142568448"), EOverflow);
+    EXPECT_THROW(ParseLineSingle("1e39"), EOverflow);
+    EXPECT_THROW(ParseLineSingle("-1e39"), EOverflow);
+    EXPECT_THROW(ParseLineSingle(std::string(40, '9') + "x"), EOverflow);
+    try {
+        ParseLineSingle("1e39");
+    } catch (const EOverflow& e) {
+        EXPECT_EQ(e.Message(), "Gleitkommaüberlauf");
+    }
+    // Subnormals are kept, smaller values become a zero of their sign, silently.
+    EXPECT_EQ(ParseLineSingle("1e-40"), 0x1.16c2p-133f);
+    EXPECT_EQ(ParseLineSingle("1.401298464324817e-45"), 0x1p-149f);
+    for (const char* zero : {"-0", "-0.0e5", "-1e-50", "-.0"}) {
+        EXPECT_EQ(ParseLineSingle(zero), 0.0f) << zero;
+        EXPECT_TRUE(std::signbit(ParseLineSingle(zero))) << zero;
+    }
+    EXPECT_FALSE(std::signbit(ParseLineSingle("1e-50")));
+    // No hexadecimal, infinity or NaN spellings: they fail like any other text.
+    EXPECT_EQ(ParseLineSingle("0x10"), 0.0f);
+    EXPECT_EQ(ParseLineSingle("inf"), 0.0f);
+    EXPECT_EQ(ParseLineSingle("nan"), 0.0f);
+    EXPECT_EQ(ParseLineSingle("2.5e"), 25.0f);
+}
+
 TEST(StoreSingle, RaisesOverflowBeyondTheSingleRange) {
     EXPECT_EQ(StoreSingle(1.1), 1.1f);
     EXPECT_EQ(StoreSingle(FLT_MAX), FLT_MAX);

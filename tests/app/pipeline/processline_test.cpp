@@ -4,8 +4,10 @@
 #include "base/exception.h"
 #include "chart/core/chartitem.h"
 
+#include <cfloat>
 #include <cmath>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -18,7 +20,7 @@ std::int64_t fakeCounter() {
 }
 
 struct SplitCase {
-    const char* line;
+    std::string_view line;
     float value1;
     float value2;
 };
@@ -36,7 +38,16 @@ INSTANTIATE_TEST_SUITE_P(Lines, TwoChannelSplit,
                          testing::Values(SplitCase{"1.5;2.5", 1.5f, 2.5f}, SplitCase{"7", 0, 7},
                                          SplitCase{";3", 0, 3}, SplitCase{"1;2;3", 1, 2},
                                          SplitCase{"", 0, 0}, SplitCase{"4;", 4, 0},
-                                         SplitCase{" 1 ; 2", 1, 2})); // " 1 " fails: digits read
+                                         SplitCase{" 1 ; 2", 1, 2}, // " 1 " fails: digits read
+                                         // everything after the first ";" is channel 2's text,
+                                         // so the second ";" fails its parse: digits 2, 5
+                                         SplitCase{"1;2.5;3", 1, 25},
+                                         // the ";" is found beyond a zero byte ("\000"),
+                                         // channel 2 ends at it: nothing is left for channel 2
+                                         SplitCase{std::string_view("4\000;5", 4), 4, 0},
+                                         SplitCase{std::string_view("4\000x;5", 5), 4, 0},
+                                         SplitCase{std::string_view("3;\0005", 4), 3, 0},
+                                         SplitCase{std::string_view("6\0007", 3), 0, 6}));
 
 TEST_F(PipelineTest, ZeroByteEndsTheTwoChannelLine) {
     start({.ChannelCount = 2});
@@ -55,13 +66,29 @@ TEST_P(OneChannelParse, ScalesTheRawValue) {
     start({.Factor1 = 2.0f, .Offset1 = 1.0f});
     acq.ProcessLine(GetParam().line);
     EXPECT_EQ(acq.RawValue, GetParam().raw) << GetParam().line;
+    EXPECT_EQ(std::signbit(acq.RawValue), std::signbit(GetParam().raw)) << GetParam().line;
     EXPECT_EQ(acq.Value1, GetParam().raw * 2.0f + 1.0f) << GetParam().line;
 }
 
-INSTANTIATE_TEST_SUITE_P(Lines, OneChannelParse,
-                         testing::Values(OneChannelCase{"2.5", 2.5f}, OneChannelCase{"2,5", 2},
-                                         OneChannelCase{"2.5 ", 25}, OneChannelCase{" 2.5", 2.5f},
-                                         OneChannelCase{"-1e-3", -0.001f}, OneChannelCase{"", 0}));
+INSTANTIATE_TEST_SUITE_P(
+    Lines, OneChannelParse,
+    testing::Values(OneChannelCase{"2.5", 2.5f}, OneChannelCase{"2,5", 2},
+                    OneChannelCase{"2.5 ", 25}, OneChannelCase{" 2.5", 2.5f},
+                    OneChannelCase{"-1e-3", -0.001f}, OneChannelCase{"", 0},
+                    OneChannelCase{"-0", -0.0f}, OneChannelCase{"-0.00", -0.0f},
+                    OneChannelCase{"1.0000000596046447753906250000001", 0x1.000002p0f}));
+
+TEST_F(PipelineTest, ReceivedNumberIsRoundedToSingleOnce) {
+    // Below the halfway point above the largest single: that single, no overflow.
+    acq.ProcessLine("340282356779733660637539395458142568448");
+    EXPECT_EQ(acq.RawValue, FLT_MAX);
+    EXPECT_EQ(acq.Value1, FLT_MAX);
+    start({.ChannelCount = 2});
+    acq.ProcessLine("1.0000000596046447753906250000001;-340282356779733660637539395458142568448");
+    EXPECT_EQ(acq.Value1, 0x1.000002p0f);
+    EXPECT_EQ(acq.Value2, -FLT_MAX);
+    EXPECT_THROW(acq.ProcessLine("1;340282356779733661637539395458142568448"), EOverflow);
+}
 
 TEST_F(PipelineTest, ScalingIsRoundedToSingleOnce) {
     // 0.1f * 3 + 0.9f rounded per step in single gives a different last bit than once.
@@ -213,6 +240,30 @@ TEST_P(TrendWindow, ScrollsFromLine1982WithXMax2000) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Channels, TrendWindow, testing::Values(1, 2));
+
+// XMax − 20 is compared in floating point: below 20 it is negative and the window scrolls
+// from the first line on.
+TEST_P(TrendWindow, XMaxBelow20ScrollsFromTheFirstLine) {
+    const int channels = GetParam();
+    start({.ChannelCount = channels, .TrendMode = true, .XMax = 10});
+    const std::string value = channels == 2 ? "1;2" : "1";
+    feedLines(1, value);
+    EXPECT_EQ(chart.ItemCount(), 0);
+    EXPECT_EQ(chart.Scale1X().RangeLow(), 1.0);
+    EXPECT_EQ(chart.Scale1X().RangeHigh(), 11.0);
+    feedLines(5, value);
+    EXPECT_EQ(chart.ItemCount(), 0);
+    EXPECT_EQ(chart.Scale1X().RangeLow(), 6.0);
+    EXPECT_EQ(chart.Scale2X().RangeLow(), channels == 2 ? 6.0 : 0.0);
+    EXPECT_EQ(acq.TrendCount, 0u);
+    // 20.5: one line fills the window (0.5 >= 0), the second scrolls (0.5 < 1).
+    start({.ChannelCount = channels, .TrendMode = true, .XMax = 20.5f});
+    feedLines(1, value);
+    EXPECT_EQ(chart.ItemCount(), channels);
+    feedLines(1, value);
+    EXPECT_EQ(chart.ItemCount(), channels);
+    EXPECT_EQ(chart.Scale1X().RangeLow(), 1.0);
+}
 
 TEST_F(PipelineTest, EveryLineSuspendsPaintingAndARepaintResumesRedrawsAndPumps) {
     feed("1\r\n2\r\n");
