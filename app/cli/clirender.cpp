@@ -6,6 +6,7 @@
 #include "chart/control/plotchart.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -79,10 +80,17 @@ long parseInt(const std::string& text, long low, long high, const char* what) {
     return value;
 }
 
+// Always with a decimal point: Qt runs the program under the user's locale, in which strtod may
+// expect a comma (which separates the values here).
 double parseDouble(const std::string& text, const std::string& whole) {
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != '\0' || !std::isfinite(value)) {
+    const char* first = text.data();
+    const char* const last = first + text.size();
+    if (last - first >= 2 && first[0] == '+' && first[1] != '-') {
+        ++first;
+    }
+    double value = 0.0;
+    const auto [end, ec] = std::from_chars(first, last, value);
+    if (text.empty() || ec != std::errc() || end != last || !std::isfinite(value)) {
         throw UsageError("invalid range '" + whole + "'");
     }
     return value;

@@ -17,10 +17,11 @@ struct Result {
     std::string output; // stdout and stderr
 };
 
-Result runCli(const std::string& arguments) {
+// `environment`: further VAR=value settings for the process.
+Result runCli(const std::string& arguments, const std::string& environment = "") {
     Result result;
-    const std::string command = std::string("QT_QPA_PLATFORM=offscreen ") + PLOTMIRA_CLI_PATH +
-                                " render " + arguments + " 2>&1";
+    const std::string command = std::string("QT_QPA_PLATFORM=offscreen ") + environment + " " +
+                                PLOTMIRA_CLI_PATH + " render " + arguments + " 2>&1";
     FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe == nullptr) {
         return result;
@@ -91,6 +92,21 @@ TEST_F(CliRender, OptionsChangeThePicture) {
                   .status,
               0);
     EXPECT_EQ(std::filesystem::file_size(m_dir + "/a.bmp"), 54u + 2100u * 400u);
+}
+
+// A German user's locale writes "0,5"; the range still reads "0.5" (the "," separates values).
+TEST_F(CliRender, RangeReadsADecimalPointUnderAnyLocale) {
+    for (const char* environment : {"LC_ALL=C", "LC_ALL=de_DE.UTF-8"}) {
+        const Result r = runCli(m_dir + "/run.pmx -o " + m_dir +
+                                    "/a.bmp --range 1:0.5,-2.5,+999.5,1e1 --range 2:0,0,1,1.5",
+                                environment);
+        EXPECT_EQ(r.status, 0) << environment << ": " << r.output;
+    }
+    for (const char* bad :
+         {"1:0,0,1,1.5x", "1:0,0,1,+-1", "1:0,0,1,inf", "1:0,0,1,", "1:0,0,1,1e999"}) {
+        EXPECT_EQ(runCli(m_dir + "/run.pmx -o " + m_dir + "/a.bmp --range " + bad).status, 2)
+            << bad;
+    }
 }
 
 TEST_F(CliRender, BadArgumentsExitTwoAndFailuresExitOne) {
