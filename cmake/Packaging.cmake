@@ -21,4 +21,6 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The window needs a platform plugin to open on a desktop; libqt6gui6 only recommends the
 # package that holds it, and dpkg-shlibdeps cannot see plugins.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# Qt's own texts (dialog buttons, message boxes) in German, as the rest of the window.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 include(CPack)

@@ -34,6 +34,9 @@ for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libc6 libstdc++6
 done
 [[ ", $depends," == *", qt6-qpa-plugins"[,\ ]* ]] || fail "Depends lacks qt6-qpa-plugins: $depends"
 
+[ "$(field Recommends)" = qt6-translations-l10n ] ||
+    fail "Recommends is '$(field Recommends)', not qt6-translations-l10n"
+
 # Exactly these files, owned by root, under /usr.
 expected="./usr/bin/plotmira
 ./usr/bin/plotmira-cli
