@@ -1,7 +1,11 @@
 #include "app/window/filedialogs.h"
 
+#include <QAbstractItemView>
+#include <QCompleter>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QItemSelectionModel>
+#include <QLineEdit>
 #include <QStringList>
 
 QString QtNameFilter(const QString& filter) {
@@ -48,7 +52,26 @@ QString RunFileDialog(QFileDialog& dialog, const FileDialogRequest& request) {
     }
     dialog.setDefaultSuffix(suffix);
     dialog.setNameFilter(QtNameFilter(request.Filter));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+    // The dialog is kept for the run to remember its folder, not the last choice: the file
+    // chosen last is no longer selected (it would be taken over a typed name) and typing starts
+    // a new name.
+    for (QAbstractItemView* files : dialog.findChildren<QAbstractItemView*>()) {
+        if (files->selectionModel() != nullptr) {
+            files->selectionModel()->clear();
+        }
+    }
+    if (auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+        name->clear();
+    }
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    // Return can accept the dialog while the name completion's list is still open; that list is
+    // a window of its own and would stay on screen.
+    for (QCompleter* completer : dialog.findChildren<QCompleter*>()) {
+        if (completer->popup() != nullptr) {
+            completer->popup()->hide();
+        }
+    }
+    if (!accepted || dialog.selectedFiles().isEmpty()) {
         return QString();
     }
     return dialog.selectedFiles().constFirst();

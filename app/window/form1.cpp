@@ -5,6 +5,7 @@
 #include "app/window/formhilfe.h"
 #include "app/window/forminfo.h"
 #include "app/window/messagedisplay.h"
+#include "app/window/windowplacement.h"
 #include "chart/control/plotchart.h"
 #include "serial/serialcomm.h"
 #include "widgets/circularprogress.h"
@@ -226,15 +227,13 @@ void TForm1::DatenExportimCSVFormat1Click() {
 
 void TForm1::Hilfe1Click() {
     if (m_formHilfe != nullptr) {
-        m_formHilfe->show();
-        m_formHilfe->raise();
+        ShowAndBringToFront(*m_formHilfe);
     }
 }
 
 void TForm1::Info1Click() {
     if (m_formInfo != nullptr) {
-        m_formInfo->show();
-        m_formInfo->raise();
+        ShowAndBringToFront(*m_formInfo);
     }
 }
 

@@ -33,6 +33,7 @@
 
 #include "app/pipeline/acquisitionhost.h"
 #include "app/window/filedialogs.h"
+#include "app/window/portcombobox.h"
 
 #include "chart/core/mouserange.h"
 
@@ -108,7 +109,7 @@ public:
     QWidget* SheetKanal1 = nullptr;
     QWidget* SheetKanal2 = nullptr;
     QGroupBox* GroupBox1 = nullptr;
-    QComboBox* ComComboBox = nullptr;
+    PortComboBox* ComComboBox = nullptr;
     QComboBox* BaudComboBox = nullptr;
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;

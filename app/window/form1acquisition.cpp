@@ -66,7 +66,7 @@ void TForm1::setUpSerialComm() {
         SerialComm1FatalError(ErrorCode, Detail, ErrorMsg, RaiseException);
     };
     com.SetShowException(
-        [](const Exception& e) { ShowException(QString::fromStdString(e.Message())); });
+        [](const Exception& e) { ShowRunTimeException(QString::fromStdString(e.Message())); });
     m_invoker = std::make_unique<MainThreadInvoker>();
     com.SetMainThreadInvoker(m_invoker->Invoker());
 }

@@ -2,8 +2,10 @@
 
 #include "app/window/form1.h"
 
+#include "app/window/pagecontrol.h"
+#include "app/window/portcombobox.h"
+
 #include "chart/control/plotchart.h"
-#include "serial/portnames.h"
 #include "widgets/circularprogress.h"
 
 #include <QAction>
@@ -45,6 +47,12 @@ private:
     QString m_allowed;
 };
 
+// The client area below the menu bar at design, and the chart's size in it.
+constexpr int kClientWidth = 786;
+constexpr int kClientHeight = 526;
+constexpr int kChartHeight = 361;
+constexpr int kBodyMargin = 2;
+constexpr int kValuePanelSpacing = 2;
 constexpr int kButtonWidth = 86;
 constexpr int kButtonHeight = 34;
 constexpr int kFloatFieldLength = 12;
@@ -67,7 +75,6 @@ void TForm1::buildLayout() {
     QFont font(QStringLiteral("Tahoma"));
     font.setPixelSize(11); // fixed pixel sizes: texts are not rescaled for the screen's density
     setFont(font);
-    setMinimumSize(800, 600);
     setMaximumSize(2056, 2000);
 
     auto* central = new QWidget(this);
@@ -80,16 +87,15 @@ void TForm1::buildLayout() {
     outer->addWidget(ToolPanel);
 
     auto* body = new QHBoxLayout();
-    body->setContentsMargins(2, 2, 2, 2);
+    body->setContentsMargins(kBodyMargin, kBodyMargin, kBodyMargin, kBodyMargin);
     body->setSpacing(6);
     buildPageControl();
     body->addWidget(PageControl1, 0, Qt::AlignTop);
 
     auto* right = new QVBoxLayout();
-    right->setSpacing(2);
-    QWidget* valuePanel = nullptr;
+    right->setSpacing(kValuePanelSpacing);
     buildValuePanel();
-    valuePanel = Label10->parentWidget();
+    QWidget* valuePanel = Label10->parentWidget();
     right->addWidget(valuePanel);
     PlotChart1 = named(new TPlotChart(central), "PlotChart1");
     PlotChart1->ApplyFormChartSettings();
@@ -117,9 +123,18 @@ void TForm1::buildLayout() {
 
     buildMenu();
 
-    // Client area 786 × 526 at design; the minimum window size wins where it is larger.
-    resize(std::max(786, minimumWidth()),
-           std::max(526 + menuBar()->sizeHint().height(), minimumHeight()));
+    // The value panel takes what the chart leaves of the designed client height, so that the
+    // chart, and every bitmap exported from it, is 585 × 361 in the designed client area.
+    valuePanel->setFixedHeight(kClientHeight - ToolPanel->height() - 2 * kBodyMargin -
+                               kValuePanelSpacing - kChartHeight - StatusBar->sizeHint().height());
+
+    // The window opens with the designed client area below the menu bar. The designed minimum,
+    // 800 × 600, is the outer window's, frame, caption and menu included, which that client
+    // area fills exactly; the frame is the window manager's here, so the client area itself is
+    // the smallest the window becomes.
+    const QSize client(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+    setMinimumSize(client);
+    resize(client);
     move(409, 237);
 }
 
@@ -152,7 +167,7 @@ void TForm1::buildToolPanel() {
 }
 
 void TForm1::buildPageControl() {
-    PageControl1 = named(new QTabWidget(this), "PageControl1");
+    PageControl1 = named(new PageControl(this), "PageControl1");
     PageControl1->setFixedSize(191, 439);
 
     // Tab sheet COM.
@@ -166,23 +181,23 @@ void TForm1::buildPageControl() {
     g1->setContentsMargins(4, 4, 4, 4);
     g1->setVerticalSpacing(3);
     Label2 = named(new QLabel(QStringLiteral("Com Port"), GroupBox1), "Label2");
-    ComComboBox = named(new QComboBox(GroupBox1), "ComComboBox");
+    // "0" to "20", then the serial devices present; a device path may also be typed. The list
+    // stays as offered: a typed text is used, not added to it.
+    ComComboBox = named(new PortComboBox(GroupBox1), "ComComboBox");
     ComComboBox->setEditable(true);
+    ComComboBox->setInsertPolicy(QComboBox::NoInsert);
     ComComboBox->setMaxVisibleItems(21);
-    // "0" to "20", then the serial devices present; a device path may also be typed.
-    for (const std::string& port : ListPortTexts()) {
-        ComComboBox->addItem(QString::fromStdString(port));
-    }
-    ComComboBox->setEditText(QStringLiteral("5"));
+    ComComboBox->setCurrentIndex(ComComboBox->findText(QStringLiteral("5")));
     Label1 = named(new QLabel(QStringLiteral(" Baudrate"), GroupBox1), "Label1");
     BaudComboBox = named(new QComboBox(GroupBox1), "BaudComboBox");
     BaudComboBox->setEditable(true);
+    BaudComboBox->setInsertPolicy(QComboBox::NoInsert);
     BaudComboBox->setMaxVisibleItems(16);
     for (const char* rate : {"110", "300", "600", "1200", "2400", "4800", "9600", "14400", "19200",
                              "38400", "56000", "57600", "115200", "128000", "256000"}) {
         BaudComboBox->addItem(QString::fromLatin1(rate));
     }
-    BaudComboBox->setEditText(QStringLiteral("115200"));
+    BaudComboBox->setCurrentIndex(BaudComboBox->findText(QStringLiteral("115200")));
     g1->addWidget(Label2, 0, 0);
     g1->addWidget(ComComboBox, 0, 1);
     g1->addWidget(Label1, 1, 0);
@@ -334,6 +349,7 @@ void TForm1::buildValuePanel() {
     row->addStretch(1);
     grid->addLayout(row, 1, 0, 1, 3);
     grid->setColumnStretch(2, 1);
+    grid->setRowStretch(2, 1); // spare height below the controls
 }
 
 void TForm1::buildMenu() {

@@ -18,6 +18,11 @@ MessageSink& exceptionSink() {
     return sink;
 }
 
+MessageBoxRunner& boxRunner() {
+    static MessageBoxRunner runner;
+    return runner;
+}
+
 // The messages use a lone carriage return or CR LF as line break, as the original platform's
 // boxes did; the toolkit breaks lines at LF only.
 QString withLineFeeds(QString text) {
@@ -30,7 +35,20 @@ void runBox(QMessageBox::Icon icon, const QString& title, const QString& text) {
     // No owner: the box stands on its own and stays above every window of the program.
     QMessageBox box(icon, title, withLineFeeds(text), QMessageBox::Ok);
     box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    if (boxRunner()) {
+        boxRunner()(box);
+        return;
+    }
     box.exec();
+}
+
+void showExceptionBox(const QString& title, const QString& message) {
+    const QString text = ExceptionDisplayText(message);
+    if (exceptionSink()) {
+        exceptionSink()(text);
+        return;
+    }
+    runBox(QMessageBox::Critical, title, text);
 }
 
 } // namespace
@@ -44,12 +62,11 @@ void ShowMessage(const QString& text) {
 }
 
 void ShowException(const QString& message) {
-    const QString text = ExceptionDisplayText(message);
-    if (exceptionSink()) {
-        exceptionSink()(text);
-        return;
-    }
-    runBox(QMessageBox::Critical, ApplicationTitle(), text);
+    showExceptionBox(ApplicationTitle(), message);
+}
+
+void ShowRunTimeException(const QString& message) {
+    showExceptionBox(QStringLiteral("Anwendungsfehler"), message);
 }
 
 void ShowCurrentException(std::exception_ptr error) {
@@ -93,4 +110,8 @@ void SetMessageSink(MessageSink sink) {
 
 void SetExceptionSink(MessageSink sink) {
     exceptionSink() = std::move(sink);
+}
+
+void SetMessageBoxRunner(MessageBoxRunner runner) {
+    boxRunner() = std::move(runner);
 }

@@ -9,10 +9,15 @@
 // failures that a handler does not catch end up: a modal error box titled with the executable's
 // file name without extension, showing the message with a full stop appended when its last
 // character sorts after the full stop (ExceptionDisplayText).
+//
+// ShowRunTimeException(message): the display the serial component uses for an error of its
+// receive path that it reports without raising: the same box titled "Anwendungsfehler".
 
 #include <QString>
 #include <exception>
 #include <functional>
+
+class QMessageBox;
 
 using MessageSink = std::function<void(const QString& text)>;
 
@@ -22,6 +27,10 @@ void ShowMessage(const QString& text);
 // Shows the text of a failure that no handler caught; returns when the user has confirmed it.
 // `message` is the exception's message as it stands; the full-stop rule is applied here.
 void ShowException(const QString& message);
+
+// Shows the text of a failure of the serial receive path that the serial component reports
+// without raising it; returns when the user has confirmed it. The full-stop rule applies.
+void ShowRunTimeException(const QString& message);
 
 // Shows the exception held by `error` through ShowException. Exceptions of the program's
 // hierarchy and other std::exceptions show their text; anything else a generic German text.
@@ -42,3 +51,8 @@ QString ApplicationTitle();
 // the modal boxes. The exception sink receives the text after the full-stop rule.
 void SetMessageSink(MessageSink sink);
 void SetExceptionSink(MessageSink sink);
+
+// Replaces running the built box (tests inspect it instead); applies where no sink above is set.
+// An empty function restores exec().
+using MessageBoxRunner = std::function<void(QMessageBox& box)>;
+void SetMessageBoxRunner(MessageBoxRunner runner);

@@ -2,7 +2,13 @@
 
 #include "app/window/messagedisplay.h"
 
-PlotmiraApplication::PlotmiraApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+#include <QLibraryInfo>
+#include <QTranslator>
+
+PlotmiraApplication::PlotmiraApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    InstallQtGermanTranslation();
+    KeepEmptyWindowTitlesEmpty();
+}
 
 bool PlotmiraApplication::notify(QObject* receiver, QEvent* event) {
     try {
@@ -11,4 +17,22 @@ bool PlotmiraApplication::notify(QObject* receiver, QEvent* event) {
         ShowCurrentException(std::current_exception());
         return false;
     }
+}
+
+QTranslator* InstallQtGermanTranslation() {
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    // By file name, not by the user's locale: the program is German on every system.
+    if (!translator->load(QStringLiteral("qtbase_de"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+        !QCoreApplication::installTranslator(translator)) {
+        delete translator;
+        return nullptr;
+    }
+    return translator;
+}
+
+void KeepEmptyWindowTitlesEmpty() {
+    // The platform fills an empty title with the display name, or with the application's name
+    // while no display name is set; an empty display name is appended to no title.
+    QGuiApplication::setApplicationDisplayName(QStringLiteral(""));
 }

@@ -4,8 +4,12 @@
 // control, for instance) is shown there instead of ending the program. The window's own
 // handlers already run guarded (RunGuarded), so nothing unwinds through the toolkit's frames
 // from them.
+//
+// Its constructor also makes the application-wide settings below.
 
 #include <QApplication>
+
+class QTranslator;
 
 class PlotmiraApplication : public QApplication {
     Q_OBJECT
@@ -14,3 +18,13 @@ public:
 
     bool notify(QObject* receiver, QEvent* event) override;
 };
+
+// Loads Qt's own German texts (dialog buttons, file dialogs and their questions, the edit
+// fields' context menu) whatever the user's locale, so that they match the program's German
+// texts. Returns the installed translator (owned by the application object), or null when the
+// translation is not installed on this system; the program's own texts are not translated.
+QTranslator* InstallQtGermanTranslation();
+
+// Keeps window titles that the program leaves empty (its message boxes) empty on screen: the
+// window system would otherwise show the application's name there.
+void KeepEmptyWindowTitlesEmpty();

@@ -15,3 +15,11 @@ void CentreOverParentOnFirstShow(QWidget& window, bool& placed, const QShowEvent
         window.move(frame.topLeft());
     }
 }
+
+void ShowAndBringToFront(QWidget& window) {
+    // show() alone leaves a minimised window minimised.
+    window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+    window.show();
+    window.raise();
+    window.activateWindow();
+}

@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <string>
@@ -158,6 +159,37 @@ TEST_F(Acquiring, ValueBeyondSingleRangeStopsThroughTheFatalErrorPath) {
     EXPECT_EQ(Exceptions[0], QString::fromUtf8("Gleitkommaüberlauf."));
     EXPECT_EQ(Acq().SampleCount, 2);
     expectIdle(*Form);
+}
+
+// The serial component shows an error of its receive path in a box of its own, titled
+// "Anwendungsfehler"; an error that reaches the application (the open error) is titled with the
+// program's file name.
+TEST_F(Acquiring, ErrorBoxesAreTitledByWhereTheErrorIsShown) {
+    struct Box {
+        QString title;
+        QString text;
+        QMessageBox::Icon icon;
+    };
+    std::vector<Box> boxes;
+    SetExceptionSink(nullptr);
+    SetMessageBoxRunner([&boxes](QMessageBox& box) {
+        boxes.push_back({box.windowTitle(), box.text(), box.icon()});
+    });
+    auto device = Device();
+    QTest::mouseClick(Form->StartButton, Qt::LeftButton);
+    device->Write("1\r\n1e39\r\n");
+    ASSERT_TRUE(WaitFor([&] { return !boxes.empty(); }));
+    EXPECT_EQ(boxes[0].title, QStringLiteral("Anwendungsfehler"));
+    EXPECT_EQ(boxes[0].text, QString::fromUtf8("Gleitkommaüberlauf."));
+    EXPECT_EQ(boxes[0].icon, QMessageBox::Critical);
+    expectIdle(*Form);
+
+    Form->ComComboBox->setEditText(QStringLiteral("0"));
+    QTest::mouseClick(Form->StartButton, Qt::LeftButton);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].title, QStringLiteral("test_window"));
+    EXPECT_TRUE(boxes[1].text.startsWith(QStringLiteral("Device \"COM0\" Open Error")));
+    EXPECT_EQ(boxes[1].icon, QMessageBox::Critical);
 }
 
 TEST_F(Acquiring, UnpluggedDeviceClosesThePortAndStopReturnsToIdle) {

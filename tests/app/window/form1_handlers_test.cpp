@@ -3,6 +3,8 @@
 
 #include "form1_testsupport.h"
 
+#include "app/window/formhilfe.h"
+#include "app/window/forminfo.h"
 #include "chart/control/plotchart.h"
 #include "widgets/circularprogress.h"
 
@@ -219,6 +221,36 @@ TEST_F(Handlers, ClearEmptiesChartValueAndCountButKeepsTheSampleNumber) {
     EXPECT_TRUE(Form->Label10->text().isEmpty());
     EXPECT_TRUE(Form->StatusPanels[0]->text().isEmpty());
     EXPECT_EQ(Acq().SampleCount, 42);
+}
+
+// "Hilfe" and "Info" bring their window back also when the user minimised it; a maximised help
+// window comes back maximised.
+TEST_F(Handlers, HilfeAndInfoBringBackTheirWindowsEvenWhenMinimised) {
+    auto* info = new TFormInfo(Form.get());
+    auto* hilfe = new TFormHilfe(Form.get());
+    Form->SetSecondaryWindows(info, hilfe);
+    for (QWidget* window : std::initializer_list<QWidget*>{hilfe, info}) {
+        window->showMinimized();
+        QCoreApplication::processEvents();
+        ASSERT_TRUE(window->isMinimized());
+    }
+    Form->Hilfe1->trigger();
+    Form->Info1->trigger();
+    for (QWidget* window : std::initializer_list<QWidget*>{hilfe, info}) {
+        EXPECT_TRUE(window->isVisible()) << window->windowTitle().toStdString();
+        EXPECT_FALSE(window->isMinimized()) << window->windowTitle().toStdString();
+    }
+
+    hilfe->showMaximized();
+    hilfe->showMinimized();
+    Form->Hilfe1->trigger();
+    EXPECT_FALSE(hilfe->isMinimized());
+    EXPECT_TRUE(hilfe->isMaximized());
+    QTest::mouseClick(hilfe->Button1, Qt::LeftButton);
+    EXPECT_FALSE(hilfe->isVisible());
+    Form->Hilfe1->trigger();
+    EXPECT_TRUE(hilfe->isVisible());
+    Form->SetSecondaryWindows(nullptr, nullptr);
 }
 
 TEST_F(Handlers, BeendenStopsAndTerminates) {

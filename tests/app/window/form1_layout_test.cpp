@@ -2,6 +2,7 @@
 
 #include "form1_testsupport.h"
 
+#include "app/window/portcombobox.h"
 #include "chart/control/plotchart.h"
 #include "widgets/circularprogress.h"
 
@@ -16,7 +17,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTabWidget>
+#include <QToolButton>
 
 namespace {
 
@@ -24,10 +27,63 @@ using Layout = Form1Test;
 
 TEST_F(Layout, WindowCaptionSizesAndFont) {
     EXPECT_EQ(Form->windowTitle(), QStringLiteral("      P l o t m i r a"));
-    EXPECT_EQ(Form->minimumSize(), QSize(800, 600));
     EXPECT_EQ(Form->maximumSize(), QSize(2056, 2000));
     EXPECT_EQ(Form->font().family(), QStringLiteral("Tahoma"));
     EXPECT_EQ(Form->Label10->font().pixelSize(), 15);
+}
+
+// The client area (below the menu bar) opens at 786 x 526, which puts the chart, and so every
+// exported bitmap, at 585 x 361. The 800 x 600 minimum is the outer window's, frame included,
+// which the designed client area fills: the window cannot be made smaller than it opened.
+TEST_F(Layout, OpensAtTheDesignedClientAreaWithTheChartAtItsDesignedSize) {
+    const int menu = Form->menuBar()->height();
+    EXPECT_EQ(QSize(Form->width(), Form->height() - menu), QSize(786, 526));
+    EXPECT_EQ(Form->PlotChart1->size(), QSize(585, 361));
+
+    QTemporaryDir dir;
+    const QString bitmap = dir.filePath(QStringLiteral("bild.bmp"));
+    Form->PlotChart1->ExportBitmap(QFile::encodeName(bitmap).toStdString(), true);
+    QFile file(bitmap);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray header = file.read(26);
+    ASSERT_EQ(header.size(), 26);
+    const auto le32 = [&](int at) {
+        return static_cast<int>(
+            static_cast<quint8>(header[at]) | static_cast<quint8>(header[at + 1]) << 8 |
+            static_cast<quint8>(header[at + 2]) << 16 | static_cast<quint8>(header[at + 3]) << 24);
+    };
+    EXPECT_EQ(le32(18), 585);
+    EXPECT_EQ(le32(22), 361);
+
+    Form->resize(500, 400);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(QSize(Form->width(), Form->height() - menu), QSize(786, 526));
+    EXPECT_EQ(Form->minimumSize(), QSize(786, 526 + menu));
+}
+
+// With two channels all three tabs stand side by side in the 191-pixel page control, whichever
+// is chosen: none is clipped or scrolled out of view.
+TEST_F(Layout, AllThreeTabsShowSideBySide) {
+    QTest::mouseClick(Form->CH2RadioButton, Qt::LeftButton);
+    QTabBar* bar = Form->PageControl1->tabBar();
+    ASSERT_EQ(bar->count(), 3);
+    ASSERT_TRUE(bar->isTabVisible(2));
+    EXPECT_LE(bar->geometry().right(), Form->PageControl1->width() - 1);
+    for (int chosen : {2, 0, 1, 2}) {
+        Form->PageControl1->setCurrentIndex(chosen);
+        QCoreApplication::processEvents();
+        for (int i = 0; i < bar->count(); ++i) {
+            const QRect tab = bar->tabRect(i);
+            EXPECT_GE(tab.left(), 0) << "tab " << i << " with tab " << chosen << " chosen";
+            EXPECT_LE(tab.right(), bar->width() - 1)
+                << "tab " << i << " with tab " << chosen << " chosen";
+            const QString caption = bar->tabText(i).trimmed();
+            EXPECT_GE(tab.width(), bar->fontMetrics().horizontalAdvance(caption)) << i;
+        }
+        for (const QToolButton* scroll : bar->findChildren<QToolButton*>()) {
+            EXPECT_FALSE(scroll->isVisible()) << "scroll arrows";
+        }
+    }
 }
 
 TEST_F(Layout, EveryControlCarriesItsDesignerName) {
@@ -143,6 +199,30 @@ TEST_F(Layout, FieldsHaveTheirDefaultsAndLimits) {
     EXPECT_TRUE(Form->BaudComboBox->isEditable());
 }
 
+// The shown value is the list's current item, so the opened list highlights it; a value typed
+// and confirmed with Return is used but never added to the offered list.
+TEST_F(Layout, PortAndBaudListsStayAsOfferedAndShowTheirCurrentItem) {
+    EXPECT_EQ(Form->ComComboBox->currentIndex(), 5);
+    EXPECT_EQ(Form->BaudComboBox->currentIndex(), 12);
+    for (QComboBox* combo : {static_cast<QComboBox*>(Form->ComComboBox), Form->BaudComboBox}) {
+        const int count = combo->count();
+        const QString name = combo->objectName();
+        combo->lineEdit()->selectAll();
+        QTest::keyClicks(combo->lineEdit(), QStringLiteral("12345"));
+        QTest::keyClick(combo->lineEdit(), Qt::Key_Return);
+        EXPECT_EQ(combo->count(), count) << name.toStdString();
+        EXPECT_EQ(combo->currentText(), QStringLiteral("12345")) << name.toStdString();
+        EXPECT_EQ(combo->findText(QStringLiteral("12345")), -1) << name.toStdString();
+
+        combo->lineEdit()->selectAll();
+        QTest::keyClicks(combo->lineEdit(), QStringLiteral("300"));
+        QTest::keyClick(combo->lineEdit(), Qt::Key_Return);
+        EXPECT_EQ(combo->count(), count) << name.toStdString();
+        EXPECT_EQ(combo->currentText(), QStringLiteral("300")) << name.toStdString();
+    }
+    EXPECT_EQ(Form->BaudComboBox->currentIndex(), 1);
+}
+
 // What typing into a field keeps: the fields filter characters like the original's number edits.
 TEST_F(Layout, FieldsAcceptOnlyTheirCharacters) {
     struct Case {
@@ -180,6 +260,50 @@ TEST_F(Layout, PortListOffersZeroToTwentyThenDevicesAndBaudRatesInOrder) {
     EXPECT_EQ(rates.join(QLatin1Char(' ')),
               QStringLiteral("110 300 600 1200 2400 4800 9600 14400 19200 38400 56000 57600 "
                              "115200 128000 256000"));
+}
+
+// An adapter plugged in after start is offered the next time the list opens; the shown text
+// stays as typed or chosen.
+TEST_F(Layout, PortListIsReadAgainEachTimeItOpens) {
+    std::vector<std::string> devices = {"/dev/ttyACM0"};
+    Form->ComComboBox->SetPortLister([&devices] {
+        std::vector<std::string> texts;
+        for (int n = 0; n <= 20; ++n) {
+            texts.push_back(std::to_string(n));
+        }
+        texts.insert(texts.end(), devices.begin(), devices.end());
+        return texts;
+    });
+    const auto offered = [this] {
+        QStringList texts;
+        for (int i = 21; i < Form->ComComboBox->count(); ++i) {
+            texts << Form->ComComboBox->itemText(i);
+        }
+        return texts;
+    };
+
+    Form->ComComboBox->showPopup();
+    Form->ComComboBox->hidePopup();
+    EXPECT_EQ(offered(), QStringList({QStringLiteral("/dev/ttyACM0")}));
+    EXPECT_EQ(Form->ComComboBox->currentText(), QStringLiteral("5"));
+    EXPECT_EQ(Form->ComComboBox->currentIndex(), 5);
+
+    devices.push_back("/dev/ttyUSB0");
+    Form->ComComboBox->setCurrentIndex(21);
+    Form->ComComboBox->showPopup();
+    Form->ComComboBox->hidePopup();
+    EXPECT_EQ(offered(),
+              QStringList({QStringLiteral("/dev/ttyACM0"), QStringLiteral("/dev/ttyUSB0")}));
+    EXPECT_EQ(Form->ComComboBox->currentText(), QStringLiteral("/dev/ttyACM0"));
+    EXPECT_EQ(Form->ComComboBox->currentIndex(), 21);
+
+    // The chosen adapter is unplugged: its path stays in the field, the list drops it.
+    devices.erase(devices.begin());
+    Form->ComComboBox->showPopup();
+    Form->ComComboBox->hidePopup();
+    EXPECT_EQ(offered(), QStringList({QStringLiteral("/dev/ttyUSB0")}));
+    EXPECT_EQ(Form->ComComboBox->currentText(), QStringLiteral("/dev/ttyACM0"));
+    EXPECT_EQ(Form->ComComboBox->count(), 22);
 }
 
 TEST_F(Layout, MainMenuHasFourItemsWithTheirEntries) {

@@ -1,14 +1,33 @@
 // The window's small helpers: the lenient port and baud conversion, the dialog filters and
-// default extension, the exception text rule and the hand-off to the main thread.
+// default extension, the kept file dialog, the exception text rule, the message boxes, Qt's own
+// texts and the hand-off to the main thread.
 
 #include "app/qtbridge/mainthreadinvoker.h"
 #include "app/window/filedialogs.h"
+#include "app/window/forminfo.h"
 #include "app/window/integerfield.h"
 #include "app/window/messagedisplay.h"
+#include "app/window/plotmiraapplication.h"
 #include "base/exception.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCompleter>
 #include <QCoreApplication>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QTranslator>
 #include <atomic>
 #include <gtest/gtest.h>
 #include <thread>
@@ -77,6 +96,129 @@ TEST(ExceptionDisplay, GuardedHandlersShowWhatTheyThrow) {
     EXPECT_EQ(shown[0], QString::fromUtf8("Gleitkommaüberlauf."));
     EXPECT_EQ(shown[1], QStringLiteral("kaputt."));
     EXPECT_EQ(shown[2], QStringLiteral("Unbekannter Fehler."));
+}
+
+// The program's messages: an empty title, kept empty on screen (the window system would fill an
+// empty title with the application's display name, or its name while none is set), an
+// information icon, OK, no owner, on top.
+TEST(MessageBoxes, ProgramMessagesShowAnEmptyTitle) {
+    KeepEmptyWindowTitlesEmpty();
+    int shown = 0;
+    SetMessageBoxRunner([&shown](QMessageBox& box) {
+        ++shown;
+        EXPECT_TRUE(box.windowTitle().isEmpty());
+        EXPECT_EQ(box.icon(), QMessageBox::Information);
+        EXPECT_EQ(box.standardButtons(), QMessageBox::Ok);
+        EXPECT_EQ(box.parentWidget(), nullptr);
+        EXPECT_TRUE(box.windowFlags() & Qt::WindowStaysOnTopHint);
+        EXPECT_EQ(box.text(), QString::fromUtf8("Com Pufferüberlauf"));
+    });
+    ShowMessage(QString::fromUtf8("Com Pufferüberlauf"));
+    SetMessageBoxRunner(nullptr);
+    EXPECT_EQ(shown, 1);
+    EXPECT_TRUE(QGuiApplication::applicationDisplayName().isEmpty());
+    EXPECT_FALSE(QCoreApplication::applicationName().isEmpty()) << "the name itself stays";
+}
+
+// Qt's own texts read German whatever the user's locale; the program's own texts stay.
+TEST(QtTexts, DialogsAndContextMenusReadGerman) {
+    const QLocale previous;
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    QTranslator* translator = InstallQtGermanTranslation();
+    ASSERT_NE(translator, nullptr) << "Qt's German translation (qtbase_de) is not installed";
+
+    QDialogButtonBox buttons(QDialogButtonBox::Cancel | QDialogButtonBox::Save |
+                             QDialogButtonBox::Yes | QDialogButtonBox::No);
+    EXPECT_EQ(buttons.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Abbrechen"));
+    EXPECT_EQ(buttons.button(QDialogButtonBox::Save)->text(), QStringLiteral("Speichern"));
+    EXPECT_EQ(buttons.button(QDialogButtonBox::Yes)->text(), QStringLiteral("&Ja"));
+
+    QLineEdit edit;
+    std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+    QStringList entries;
+    for (const QAction* action : menu->actions()) {
+        entries << action->text();
+    }
+    EXPECT_TRUE(entries.join(QLatin1Char('|')).contains(QString::fromUtf8("Rückgängig")))
+        << entries.join(QLatin1Char('|')).toStdString();
+
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    EXPECT_EQ(dialog.labelText(QFileDialog::Reject), QStringLiteral("Abbrechen"));
+    EXPECT_EQ(dialog.labelText(QFileDialog::LookIn), QStringLiteral("Suchen in:"));
+
+    TFormInfo info;
+    EXPECT_EQ(info.Button1->text(), QStringLiteral("Close"));
+
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
+    QLocale::setDefault(previous);
+}
+
+// The kept open dialog: Return on a partly typed name that the dialog completes ("lauf" to
+// "lauf.pmx") accepts it and leaves no completion list on screen; the next run starts with an
+// empty name, so typing does not append to the previous one.
+TEST(FileDialogs, ReusedDialogStartsEmptyAndLeavesNoCompletionListBehind) {
+    QTemporaryDir dir;
+    for (const char* name : {"lauf.pmx", "zweiter.pmx"}) {
+        QFile file(dir.filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setDirectory(dir.path());
+    const FileDialogRequest open{FileDialogRequest::Kind::Open, QStringLiteral(".pmx"),
+                                 QStringLiteral("Plotmira Files (*.pmx)|*.PMX")};
+    // A box the dialog opens on a name it cannot take would wait for a user: close it.
+    QTimer unexpected;
+    QObject::connect(&unexpected, &QTimer::timeout, [&dialog] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal != nullptr && modal != &dialog) {
+            ADD_FAILURE() << "unexpected box: " << modal->windowTitle().toStdString();
+            modal->close();
+        }
+    });
+    unexpected.start(200);
+
+    QPointer<QWidget> popup;
+    QStringList startNames;
+    const auto typeAndReturn = [&](const QString& typed, bool completes) {
+        QTimer::singleShot(0, &dialog, [&, typed, completes] {
+            auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            auto* files = dialog.findChild<QAbstractItemView*>(QStringLiteral("listView"));
+            if (edit == nullptr || files == nullptr) {
+                ADD_FAILURE() << "not the dialog this test knows";
+                dialog.reject();
+                return;
+            }
+            startNames << edit->text();
+            // The folder is read in the background; completion needs it.
+            EXPECT_TRUE(
+                QTest::qWaitFor([&] { return files->model()->rowCount(files->rootIndex()) >= 2; }));
+            edit->setFocus();
+            QTest::keyClicks(edit, typed);
+            QCompleter* completer = edit->completer();
+            if (completes && completer != nullptr && QTest::qWaitFor([&] {
+                    return completer->popup() != nullptr && completer->popup()->isVisible();
+                })) {
+                popup = completer->popup();
+            }
+            QTest::keyClick(edit, Qt::Key_Return);
+            if (dialog.isVisible()) {
+                dialog.reject();
+            }
+        });
+        return RunFileDialog(dialog, open);
+    };
+
+    EXPECT_EQ(typeAndReturn(QStringLiteral("lauf"), true),
+              dir.filePath(QStringLiteral("lauf.pmx")));
+    ASSERT_FALSE(popup.isNull()) << "the name was not completed";
+    EXPECT_FALSE(popup->isVisible());
+    EXPECT_EQ(typeAndReturn(QStringLiteral("zweiter.pmx"), false),
+              dir.filePath(QStringLiteral("zweiter.pmx")));
+    EXPECT_EQ(startNames, QStringList({QString(), QString()}));
 }
 
 TEST(MainThreadInvoker, RunsCallsOnTheMainThreadAndReturnsAfterThem) {

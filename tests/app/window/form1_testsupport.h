@@ -144,6 +144,7 @@ protected:
         Form.reset();
         SetMessageSink(nullptr);
         SetExceptionSink(nullptr);
+        SetMessageBoxRunner(nullptr);
         numbers::SetDecimalSeparator('\0');
         unsetenv("PLOTMIRA_PORTS");
     }
