@@ -24,8 +24,8 @@ protected:
             }
         }
         if (total > available && available > 0) {
-            hint.setWidth(static_cast<int>(static_cast<long long>(hint.width()) * available /
-                                           total));
+            hint.setWidth(
+                static_cast<int>(static_cast<long long>(hint.width()) * available / total));
         }
         return hint;
     }
