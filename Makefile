@@ -7,7 +7,7 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 # and never passed again: a folder keeps the generator it was made with.
 configure = cmake -S . -B $(1) $(if $(wildcard $(1)/CMakeCache.txt),,-G "$$(command -v ninja >/dev/null 2>&1 && echo Ninja || echo 'Unix Makefiles')") $(2)
 
-.PHONY: all deps build run test test-asan bench format format-check install package clean
+.PHONY: all deps build run test test-asan bench bench-window format format-check install package clean
 
 all: build
 
@@ -37,6 +37,14 @@ bench: deps
 	$(call configure,$(BENCH_BUILD),-DCMAKE_BUILD_TYPE=Release -DPLOTMIRA_WERROR=ON -DPLOTMIRA_TESTS=OFF)
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	tools/run-bench $(BENCH_BUILD)
+
+# The real program under Xvfb, fed at fixed line rates; PLOTMIRA_WINDOW_BENCH narrows it, e.g.
+# PLOTMIRA_WINDOW_BENCH="--mode trend --rate 100000" make bench-window
+bench-window: deps
+	$(call configure,$(BENCH_BUILD),-DCMAKE_BUILD_TYPE=Release -DPLOTMIRA_WERROR=ON -DPLOTMIRA_TESTS=OFF)
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target plotmira plotmira-window-bench
+	xvfb-run -a -s "-screen 0 1600x1200x24 -dpi 96" \
+	    $(BENCH_BUILD)/bench/plotmira-window-bench --program $(BENCH_BUILD)/app/window/plotmira
 
 install: build
 	cmake --install $(BUILD)

@@ -5,3 +5,12 @@ if(TARGET plotmira_window)
     set_target_properties(bench_window PROPERTIES
         RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
 endif()
+
+# Keeping up with the wire through the real window, under an X server: `make bench-window`.
+# Not a bench_* binary: `make bench` runs headless, this one drives the real program.
+if(TARGET plotmira_window)
+    add_executable(plotmira-window-bench ${CMAKE_CURRENT_LIST_DIR}/window/windowbench.cpp)
+    target_link_libraries(plotmira-window-bench PRIVATE plotmira_window util)
+    set_target_properties(plotmira-window-bench PROPERTIES
+        RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+endif()

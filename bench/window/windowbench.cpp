@@ -1,0 +1,576 @@
+// Keeping up with the wire through the real window. Starts the real plotmira as a user would (its
+// own ports folder with a COMn link to a pseudo-terminal, the mode chosen and Start clicked with
+// the mouse through xdotool), feeds it lines of a sine at a fixed line rate and prints per mode
+// and rate: kept up or not (the writer held back less than 2 % of the run), the total held time,
+// the longest stall and the line where it began, the stalls of 20 ms and more, and the CPU
+// seconds of the program and of the X server per 100 000 lines.
+//
+// Run it under an X server (`make bench-window` uses xvfb-run). Options:
+//   --program PATH    the plotmira executable (default: plotmira on the PATH)
+//   --mode NAME       normal1, normal2 or trend (repeatable; default all three)
+//   --rate N          lines per second (repeatable; default 2000 10000 13000 25000 50000 100000)
+//   --lines N         lines per run instead of the mode's own count
+//   --stop-at N       click Stop once line N is written and report how long the port took to close
+// PLOTMIRA_WINDOW_BENCH holds further options (the quick variant: "--mode trend --rate 100000");
+// PLOTMIRA_WINDOW_BENCH_PERF=FILE records a perf profile of the program over each run.
+//
+// The writer holds only the pty master open: the device side is opened once to set raw mode and
+// closed again, so that the program's open finds no other holder. Bytes are written only after
+// the program has opened the device. "Held" is the time the writer had due lines it could not
+// write (the pty was full because the program did not read); a stall is one such stretch, from
+// the first refused write until all due lines were written.
+
+#include "app/window/form1.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <fstream>
+#include <poll.h>
+#include <pty.h>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <thread>
+#include <time.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::int64_t; // CLOCK_MONOTONIC nanoseconds
+
+Clock now() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return Clock{ts.tv_sec} * 1000000000 + ts.tv_nsec;
+}
+
+void sleepUntil(Clock t) {
+    timespec ts{static_cast<time_t>(t / 1000000000), static_cast<long>(t % 1000000000)};
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
+    }
+}
+
+void sleepMs(int ms) {
+    sleepUntil(now() + Clock{ms} * 1000000);
+}
+
+[[noreturn]] void fail(const std::string& what) {
+    throw std::runtime_error(what + (errno != 0 ? std::string(": ") + std::strerror(errno) : ""));
+}
+
+struct Mode {
+    std::string name;
+    int channels;
+    bool trend;
+    long lines;
+};
+
+const std::vector<Mode> kModes = {
+    {"normal1", 1, false, 100000}, {"normal2", 2, false, 50000}, {"trend", 1, true, 200000}};
+
+// Where to click, relative to the main window's client area. Taken from the same window built
+// off screen in this process: the layout code and the fonts are the program's own.
+struct Clicks {
+    QPoint start, stop, trend, ch2;
+};
+
+Clicks layoutClicks() {
+    TForm1 form;
+    form.show();
+    QCoreApplication::processEvents();
+    const auto centre = [&form](QWidget* w) {
+        if (!w->isVisible()) {
+            throw std::runtime_error(w->objectName().toStdString() + " is not visible at start");
+        }
+        return w->mapTo(&form, w->rect().center());
+    };
+    return {centre(form.StartButton), centre(form.StopButton), centre(form.TrendCheckBox),
+            centre(form.CH2RadioButton)};
+}
+
+// utime + stime of a process in clock ticks.
+long long cpuTicks(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::size_t close = stat.rfind(')');
+    if (close == std::string::npos) {
+        return 0;
+    }
+    std::istringstream fields(stat.substr(close + 2));
+    std::string field;
+    long long utime = 0, stime = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        if (i == 14) {
+            utime = std::stoll(field);
+        } else if (i == 15) {
+            stime = std::stoll(field);
+        }
+    }
+    return utime + stime;
+}
+
+double ticksToSeconds(long long ticks) {
+    return static_cast<double>(ticks) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+std::string loadAverage() {
+    std::ifstream in("/proc/loadavg");
+    std::string one, five;
+    in >> one >> five;
+    return one + " " + five;
+}
+
+pid_t xServerPid() {
+    const char* display = std::getenv("DISPLAY");
+    if (display == nullptr || display[0] != ':') {
+        return -1;
+    }
+    const std::string number = std::string(display + 1).substr(0, std::strcspn(display + 1, "."));
+    std::ifstream lock("/tmp/.X" + number + "-lock");
+    long pid = -1;
+    lock >> pid;
+    return static_cast<pid_t>(pid);
+}
+
+// Whether the process has `path` open.
+bool holdsOpen(pid_t pid, const std::string& path) {
+    const std::string dir = "/proc/" + std::to_string(pid) + "/fd";
+    DIR* d = opendir(dir.c_str());
+    if (d == nullptr) {
+        return false;
+    }
+    bool found = false;
+    while (dirent* e = readdir(d)) {
+        char target[PATH_MAX] = {};
+        const std::string link = dir + "/" + e->d_name;
+        const ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
+        if (n > 0 && path == target) {
+            found = true;
+            break;
+        }
+    }
+    closedir(d);
+    return found;
+}
+
+std::string run(const std::string& command) {
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buf[256];
+        while (fgets(buf, sizeof buf, p) != nullptr) {
+            out += buf;
+        }
+        pclose(p);
+    }
+    return out;
+}
+
+void click(const std::string& window, QPoint at) {
+    run("xdotool mousemove --window " + window + " " + std::to_string(at.x()) + " " +
+        std::to_string(at.y()) + " click 1");
+}
+
+// The pseudo-terminal device with its COM5 link in a ports folder of its own.
+struct Device {
+    int master = -1;
+    std::string slavePath, folder, link;
+
+    Device() {
+        int slave = -1;
+        char name[PATH_MAX] = {};
+        if (openpty(&master, &slave, name, nullptr, nullptr) != 0) {
+            fail("openpty");
+        }
+        slavePath = name;
+        termios t{};
+        if (tcgetattr(slave, &t) == 0) {
+            cfmakeraw(&t);
+            tcsetattr(slave, TCSANOW, &t);
+        }
+        close(slave); // the program must find no other holder of the device
+        fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+        fcntl(master, F_SETFD, FD_CLOEXEC);
+        char dir[] = "/tmp/plotmira-window-bench-XXXXXX";
+        if (mkdtemp(dir) == nullptr) {
+            fail("mkdtemp");
+        }
+        folder = dir;
+        link = folder + "/COM5";
+        if (symlink(slavePath.c_str(), link.c_str()) != 0) {
+            fail("symlink");
+        }
+    }
+    ~Device() {
+        unlink(link.c_str());
+        unlink((folder + "/plotmira.log").c_str());
+        rmdir(folder.c_str());
+        close(master);
+    }
+};
+
+pid_t startProgram(const std::string& program, const Device& device) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e != nullptr; ++e) {
+        if (std::strncmp(*e, "QT_QPA_PLATFORM=", 16) != 0 &&
+            std::strncmp(*e, "PLOTMIRA_PORTS=", 15) != 0) {
+            env.emplace_back(*e);
+        }
+    }
+    env.push_back("PLOTMIRA_PORTS=" + device.folder);
+    std::vector<char*> envp;
+    for (std::string& s : env) {
+        envp.push_back(s.data());
+    }
+    envp.push_back(nullptr);
+    const std::string log = device.folder + "/plotmira.log";
+    const pid_t pid = fork();
+    if (pid < 0) {
+        fail("fork");
+    }
+    if (pid == 0) {
+        const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (fd >= 0) {
+            dup2(fd, 1);
+            dup2(fd, 2);
+        }
+        char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+        execve(program.c_str(), argv, envp.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+void endProgram(pid_t pid) {
+    kill(pid, SIGTERM);
+    for (int i = 0; i < 100; ++i) {
+        if (waitpid(pid, nullptr, WNOHANG) == pid) {
+            return;
+        }
+        sleepMs(20);
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+}
+
+struct Stall {
+    double ms;
+    long line; // 1-based line number of the first line the writer could not write
+};
+
+struct Result {
+    double heldMs = 0;
+    std::vector<Stall> stalls;
+    double programCpu = 0, serverCpu = 0, wallS = 0;
+    bool portStillOpen = false;
+    double stopMs = -1;
+    std::string load;
+};
+
+std::string makeLines(const Mode& mode, long count, std::vector<std::size_t>& ends) {
+    std::string data;
+    data.reserve(static_cast<std::size_t>(count) * (mode.channels == 2 ? 13 : 7));
+    ends.clear();
+    char line[64];
+    for (long i = 0; i < count; ++i) {
+        const double phase = 2 * M_PI * static_cast<double>(i) / 500.0;
+        const int n = mode.channels == 2
+                          ? std::snprintf(line, sizeof line, "%.3f;%.3f\r\n",
+                                          5 + 4 * std::sin(phase), 5 + 4 * std::cos(phase))
+                          : std::snprintf(line, sizeof line, "%.3f\r\n", 5 + 4 * std::sin(phase));
+        data.append(line, static_cast<std::size_t>(n));
+        ends.push_back(data.size());
+    }
+    return data;
+}
+
+Result feed(const std::string& program, const Clicks& clicks, const Mode& mode, long rate,
+            long count, long stopAt) {
+    Device device;
+    std::vector<std::size_t> ends;
+    const std::string data = makeLines(mode, count, ends);
+    const pid_t pid = startProgram(program, device);
+    Result r;
+    try {
+        const std::string found =
+            run("timeout 30 xdotool search --sync --onlyvisible --pid " + std::to_string(pid));
+        const std::string window = found.substr(0, found.find('\n'));
+        if (window.empty()) {
+            throw std::runtime_error("the program's window did not appear");
+        }
+        sleepMs(300);
+        if (mode.channels == 2) {
+            click(window, clicks.ch2);
+            sleepMs(200);
+        }
+        if (mode.trend) {
+            click(window, clicks.trend);
+            sleepMs(200);
+        }
+        click(window, clicks.start);
+        const Clock openDeadline = now() + Clock{10} * 1000000000;
+        while (!holdsOpen(pid, device.slavePath)) {
+            if (now() > openDeadline) {
+                throw std::runtime_error("the program did not open the port after Start");
+            }
+            sleepMs(5);
+        }
+        sleepMs(100); // the workers start after the open
+        pid_t profiler = -1;
+        if (const char* out = std::getenv("PLOTMIRA_WINDOW_BENCH_PERF")) {
+            // A profile of the program over the run (perf record -g into that file).
+            profiler = fork();
+            if (profiler == 0) {
+                const std::string target = std::to_string(pid);
+                execlp("perf", "perf", "record", "-q", "-g", "-o", out, "-p", target.c_str(),
+                       static_cast<char*>(nullptr));
+                _exit(127);
+            }
+            sleepMs(300);
+        }
+
+        const pid_t server = xServerPid();
+        r.load = loadAverage();
+        const long long cpu0 = cpuTicks(pid);
+        const long long server0 = server > 0 ? cpuTicks(server) : 0;
+        const double period = 1e9 / static_cast<double>(rate);
+        const Clock t0 = now();
+        std::size_t written = 0;
+        long due = 0;
+        bool stalled = false;
+        Clock stallStart = 0;
+        long stallLine = 0;
+        bool stopClicked = false;
+        Clock stopClickedAt = 0;
+        std::thread stopper;
+        while (true) {
+            const Clock t = now();
+            due = std::min(count, static_cast<long>(static_cast<double>(t - t0) / period) + 1);
+            const std::size_t target = ends[static_cast<std::size_t>(due - 1)];
+            while (written < target) {
+                const ssize_t n = write(device.master, data.data() + written, target - written);
+                if (n > 0) {
+                    written += static_cast<std::size_t>(n);
+                    continue;
+                }
+                if (n < 0 && errno != EAGAIN && errno != EINTR) {
+                    fail("write to the pseudo-terminal");
+                }
+                break;
+            }
+            if (stopClicked && !holdsOpen(pid, device.slavePath)) {
+                r.stopMs = static_cast<double>(now() - stopClickedAt) / 1e6;
+                break; // nobody reads any more
+            }
+            if (written < target) {
+                if (!stalled) {
+                    stalled = true;
+                    stallStart = t;
+                    stallLine = static_cast<long>(
+                                    std::upper_bound(ends.begin(), ends.end(), written) -
+                                    ends.begin()) +
+                                1;
+                }
+                pollfd p{device.master, POLLOUT, 0};
+                poll(&p, 1, 50);
+                continue;
+            }
+            if (stalled) {
+                stalled = false;
+                const double ms = static_cast<double>(now() - stallStart) / 1e6;
+                r.heldMs += ms;
+                r.stalls.push_back({ms, stallLine});
+            }
+            if (stopAt > 0 && !stopClicked && due >= stopAt) {
+                stopClicked = true;
+                stopClickedAt = now();
+                stopper = std::thread([&] { click(window, clicks.stop); });
+            }
+            if (due >= count) {
+                break;
+            }
+            sleepUntil(t0 + static_cast<Clock>(static_cast<double>(due) * period));
+        }
+        r.wallS = static_cast<double>(now() - t0) / 1e9;
+        if (stopper.joinable()) {
+            stopper.join();
+            while (r.stopMs < 0 && holdsOpen(pid, device.slavePath) &&
+                   now() - stopClickedAt < 5000000000LL) {
+                sleepMs(1);
+            }
+            if (r.stopMs < 0) {
+                r.stopMs = static_cast<double>(now() - stopClickedAt) / 1e6;
+            }
+        }
+        // Drained when the program has gone quiet: under a quarter of a core over 200 ms.
+        const Clock quietDeadline = now() + Clock{120} * 1000000000;
+        long long last = cpuTicks(pid);
+        const long long quiet = sysconf(_SC_CLK_TCK) / 20;
+        while (now() < quietDeadline) {
+            sleepMs(200);
+            const long long c = cpuTicks(pid);
+            if (c - last <= quiet) {
+                break;
+            }
+            last = c;
+        }
+        if (profiler > 0) {
+            kill(profiler, SIGINT);
+            waitpid(profiler, nullptr, 0);
+        }
+        r.programCpu = ticksToSeconds(cpuTicks(pid) - cpu0);
+        r.serverCpu = server > 0 ? ticksToSeconds(cpuTicks(server) - server0) : 0;
+        r.portStillOpen = holdsOpen(pid, device.slavePath);
+    } catch (...) {
+        endProgram(pid);
+        throw;
+    }
+    endProgram(pid);
+    return r;
+}
+
+void printResult(const Mode& mode, long rate, long count, const Result& r) {
+    const double runMs = static_cast<double>(count) * 1000.0 / static_cast<double>(rate);
+    const bool keptUp = r.heldMs < 0.02 * runMs;
+    const auto longest = std::max_element(r.stalls.begin(), r.stalls.end(),
+                                          [](const Stall& a, const Stall& b) { return a.ms < b.ms; });
+    char longestText[64] = "-";
+    if (longest != r.stalls.end()) {
+        std::snprintf(longestText, sizeof longestText, "%.0f ms @%ld", longest->ms, longest->line);
+    }
+    const double per100k = 100000.0 / static_cast<double>(count);
+    std::printf("%-8s %7ld %6ld  %-4s %9.0f %5.1f%%  %-18s %8.2f %8.2f   %s%s\n", mode.name.c_str(),
+                rate, count, keptUp ? "yes" : "NO", r.heldMs, 100.0 * r.heldMs / runMs, longestText,
+                r.programCpu * per100k, r.serverCpu * per100k, r.load.c_str(),
+                r.portStillOpen || r.stopMs >= 0 ? "" : "  (port closed early!)");
+    std::vector<Stall> big;
+    for (const Stall& s : r.stalls) {
+        if (s.ms >= 20) {
+            big.push_back(s);
+        }
+    }
+    if (!big.empty()) {
+        std::printf("         stalls >= 20 ms (%zu):", big.size());
+        for (std::size_t i = 0; i < big.size() && i < 12; ++i) {
+            std::printf(" %.0f@%ld", big[i].ms, big[i].line);
+        }
+        std::printf("%s\n", big.size() > 12 ? " ..." : "");
+    }
+    if (r.stopMs >= 0) {
+        std::printf("         Stop clicked: port closed after %.0f ms\n", r.stopMs);
+    }
+    std::fflush(stdout);
+}
+
+std::vector<std::string> splitWords(const char* text) {
+    std::vector<std::string> words;
+    std::istringstream in(text != nullptr ? text : "");
+    std::string w;
+    while (in >> w) {
+        words.push_back(w);
+    }
+    return words;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    for (const std::string& w : splitWords(std::getenv("PLOTMIRA_WINDOW_BENCH"))) {
+        args.push_back(w);
+    }
+    std::string program = "plotmira";
+    std::vector<std::string> modeNames;
+    std::vector<long> rates;
+    long lines = 0;
+    long stopAt = 0;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (a == "--program" && hasValue) {
+            program = args[++i];
+        } else if (a == "--mode" && hasValue) {
+            modeNames.push_back(args[++i]);
+        } else if (a == "--rate" && hasValue) {
+            rates.push_back(std::stol(args[++i]));
+        } else if (a == "--lines" && hasValue) {
+            lines = std::stol(args[++i]);
+        } else if (a == "--stop-at" && hasValue) {
+            stopAt = std::stol(args[++i]);
+        } else {
+            std::fprintf(stderr, "unknown option %s (see the head of windowbench.cpp)\n", a.c_str());
+            return 2;
+        }
+    }
+    if (rates.empty()) {
+        rates = {2000, 10000, 13000, 25000, 50000, 100000};
+    }
+    std::vector<Mode> modes;
+    for (const Mode& m : kModes) {
+        if (modeNames.empty() || std::find(modeNames.begin(), modeNames.end(), m.name) !=
+                                     modeNames.end()) {
+            modes.push_back(m);
+        }
+    }
+    if (std::getenv("DISPLAY") == nullptr) {
+        std::fprintf(stderr, "no DISPLAY: run under an X server (make bench-window)\n");
+        return 2;
+    }
+    if (program.find('/') == std::string::npos) {
+        program = run("command -v " + program);
+        program = program.substr(0, program.find('\n'));
+    }
+
+    // The layout is read off screen; the program itself runs on the X server.
+    const std::string display = std::getenv("DISPLAY");
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
+    Clicks clicks;
+    try {
+        clicks = layoutClicks();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "layout: %s\n", e.what());
+        return 1;
+    }
+    unsetenv("QT_QPA_PLATFORM");
+    setenv("DISPLAY", display.c_str(), 1);
+
+    std::printf("Window benchmark: %s, X server pid %d; CPU in seconds per 100 000 lines\n",
+                program.c_str(), static_cast<int>(xServerPid()));
+    std::printf("%-8s %7s %6s  %-4s %9s %6s  %-18s %8s %8s   %s\n", "mode", "lines/s", "lines",
+                "kept", "held ms", "held", "longest stall", "CPU prog", "CPU X", "load 1 5 min");
+    int failures = 0;
+    for (const Mode& mode : modes) {
+        for (long rate : rates) {
+            const long count = lines > 0 ? lines : mode.lines;
+            try {
+                printResult(mode, rate, count, feed(program, clicks, mode, rate, count, stopAt));
+            } catch (const std::exception& e) {
+                std::printf("%-8s %7ld %6ld  run failed: %s\n", mode.name.c_str(), rate, count,
+                            e.what());
+                ++failures;
+            }
+        }
+    }
+    return failures == 0 ? 0 : 1;
+}
