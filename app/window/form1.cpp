@@ -4,6 +4,7 @@
 #include "app/qtbridge/mainthreadinvoker.h"
 #include "app/window/formhilfe.h"
 #include "app/window/forminfo.h"
+#include "app/window/livetexts.h"
 #include "app/window/messagedisplay.h"
 #include "app/window/windowplacement.h"
 #include "chart/control/plotchart.h"
@@ -43,6 +44,11 @@ const char* const kLaterVersion = "Für eine spätere Version vorgesehen";
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("Form1"));
     buildLayout();
+    m_liveTexts = std::make_unique<LiveTexts>();
+    m_liveTexts->Add(Label10);
+    for (QLabel* panel : StatusPanels) {
+        m_liveTexts->Add(panel);
+    }
     m_acquisition = std::make_unique<Acquisition>(*PlotChart1, *this);
     setUpSerialComm();
     connectHandlers();
@@ -190,8 +196,8 @@ void TForm1::FormResize() {
 void TForm1::ClearGraphButtonClick() {
     PlotChart1->ClearItems();
     PlotChart1->Redraw();
-    Label10->clear();
-    StatusPanels[0]->clear();
+    m_liveTexts->SetNow(0, {});
+    m_liveTexts->SetNow(1, {});
 }
 
 void TForm1::ShowGridCheckBoxClick() {
@@ -240,12 +246,12 @@ void TForm1::Info1Click() {
 // ---- AcquisitionHost --------------------------------------------------------------------------
 
 void TForm1::SetLabel10(const std::string& text) {
-    Label10->setText(QString::fromStdString(text));
+    m_liveTexts->Set(0, text);
 }
 
 void TForm1::SetStatusPanel(int index, const std::string& text) {
     if (index >= 0 && index < static_cast<int>(StatusPanels.size())) {
-        StatusPanels[static_cast<std::size_t>(index)]->setText(QString::fromStdString(text));
+        m_liveTexts->Set(1 + index, text);
     }
 }
 

@@ -46,6 +46,7 @@
 #include <string>
 
 class Acquisition;
+class LiveTexts;
 class MainThreadInvoker;
 class QAbstractButton;
 class QAction;
@@ -238,6 +239,8 @@ private:
 
     std::unique_ptr<Acquisition> m_acquisition;
     std::unique_ptr<MainThreadInvoker> m_invoker;
+    // Label10 (index 0) and the status panels (1 + panel): the pipeline's per-line texts.
+    std::unique_ptr<LiveTexts> m_liveTexts;
     std::map<QAbstractButton*, void (TForm1::*)()> m_clickHandlers;
     TFormInfo* m_formInfo = nullptr;
     TFormHilfe* m_formHilfe = nullptr;

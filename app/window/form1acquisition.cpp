@@ -7,6 +7,7 @@
 #include "app/pipeline/numbers.h"
 #include "app/qtbridge/mainthreadinvoker.h"
 #include "app/window/integerfield.h"
+#include "app/window/livetexts.h"
 #include "app/window/messagedisplay.h"
 #include "chart/control/plotchart.h"
 #include "serial/portnames.h"
@@ -184,6 +185,7 @@ void TForm1::StopButtonClick() {
     PlotChart1->SetActiveLayer(1);
     setChartMouseAction(maPan);
     PlotChart1->RedrawItems();
+    m_liveTexts->Flush(); // idle: every text exact
 }
 
 void TForm1::ResetAxisButtonClick() {

@@ -1,9 +1,11 @@
 #include "chart/control/itemcache.h"
 
+#include "chart/control/boundscanvas.h"
 #include "chart/control/qpaintercanvas.h"
 #include "chart/core/plotchartcore.h"
 
 #include <algorithm>
+#include <cstring>
 
 ItemCache::Key ItemCache::keyOf(const PlotChartCore& chart, const QPalette& palette) {
     Key key;
@@ -66,20 +68,43 @@ bool ItemCache::IsCurrent(const PlotChartCore& chart, const QPalette& palette) c
            keyOf(chart, palette) == m_key;
 }
 
-void ItemCache::Render(const PlotChartCore& chart, const QPalette& palette, QImage& plot) {
+namespace {
+
+// Copies `area` of `from` into `to` (same size and format).
+void copyArea(const QImage& from, QImage& to, const QRect& area) {
+    const std::size_t bytes = static_cast<std::size_t>(area.width()) * 4;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        std::memcpy(to.scanLine(y) + static_cast<std::ptrdiff_t>(area.left()) * 4,
+                    from.constScanLine(y) + static_cast<std::ptrdiff_t>(area.left()) * 4, bytes);
+    }
+}
+
+// The pixels the pending polyline of `state` draws (a polyline needs two points).
+QRect pendingBounds(const ItemPainter::State& state) {
+    return state.Count >= 2
+               ? BoundsCanvas::PenBounds(state.Points.data(), state.Count, state.PenWidth)
+               : QRect();
+}
+
+} // namespace
+
+QRect ItemCache::Render(const PlotChartCore& chart, const QPalette& palette, QImage& plot,
+                        bool plotIsLastRender) {
     Key key = keyOf(chart, palette);
     const std::uint64_t generation = chart.Store().Generation();
     const int count = chart.ItemCount();
+    bool afresh = !plotIsLastRender;
     if (m_valid && generation == m_generation && count >= m_drawn && key == m_key) {
         ++m_continued;
     } else {
         ++m_started;
+        afresh = true;
         m_valid = false;
         m_drawn = 0;
         BlankPlotImage(chart, palette, m_committed);
         if (m_committed.isNull()) {
             plot = QImage();
-            return;
+            return {};
         }
         QPainterCanvas canvas(m_committed, palette);
         ItemPainter painter(chart, canvas, 0, 0, false);
@@ -90,21 +115,44 @@ void ItemCache::Render(const PlotChartCore& chart, const QPalette& palette, QIma
         m_generation = generation;
         m_valid = true;
     }
+    if (!afresh && count == m_drawn) {
+        return {}; // plot already is this very render
+    }
+    // Pixels an incremental render rewrites: what the new items drew onto the committed image
+    // and where the last and the new pending polyline lie.
+    QRect changed = m_lastPending;
     if (count > m_drawn) {
         m_valid = false; // until image, state and count agree again
         QPainterCanvas canvas(m_committed, palette);
-        ItemPainter painter(chart, canvas, 0, 0, false);
+        BoundsCanvas bounds(canvas, m_committed.rect());
+        ItemPainter painter(chart, bounds, 0, 0, false);
         painter.ResumeItems(m_state);
         painter.DrawItems(chart.Items().subspan(static_cast<std::size_t>(m_drawn)));
         m_state = painter.CurrentState();
         m_drawn = count;
         m_valid = true;
+        changed |= bounds.Touched();
     }
-    // The pending polyline and the outline go onto a copy: the next pass continues without them.
-    plot = m_committed;
+    m_lastPending = pendingBounds(m_state) & m_committed.rect();
+    changed = (changed | m_lastPending) & m_committed.rect();
+    const bool sameShape =
+        plot.size() == m_committed.size() && plot.format() == m_committed.format();
+    if (afresh || !sameShape) {
+        if (sameShape && plot.isDetached()) {
+            copyArea(m_committed, plot, plot.rect()); // spares an allocation
+        } else {
+            plot = m_committed.copy();
+        }
+        changed = plot.rect();
+    } else if (!changed.isEmpty()) {
+        copyArea(m_committed, plot, changed);
+    }
+    // The pending polyline and the outline go onto the output only: the next pass continues
+    // without them. Outside `changed` the output already holds both.
     QPainterCanvas canvas(plot, palette);
     ItemPainter painter(chart, canvas, 0, 0, false);
     painter.ResumeItems(m_state);
     painter.FinishItems();
     painter.DrawOutline();
+    return changed;
 }

@@ -18,6 +18,7 @@
 
 #include <QImage>
 #include <QPalette>
+#include <QRect>
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -27,8 +28,12 @@ class PlotChartCore;
 class ItemCache {
 public:
     // Renders into `plot` what ItemPainter::Paint(true) draws into a freshly blanked plot image
-    // of the chart's plot size (null when the plot area is empty).
-    void Render(const PlotChartCore& chart, const QPalette& palette, QImage& plot);
+    // of the chart's plot size (null when the plot area is empty). When `plotIsLastRender` (plot
+    // holds this cache's previous render, untouched since) and the pass continues, only the
+    // pixels that can differ are written. Returns the rectangle outside which `plot` kept its
+    // pixels (the whole image when it was drawn afresh).
+    QRect Render(const PlotChartCore& chart, const QPalette& palette, QImage& plot,
+                 bool plotIsLastRender = false);
     // Whether the last Render drew exactly the chart's present state (same key, generation and
     // item count): an image it produced then equals a render from scratch now.
     bool IsCurrent(const PlotChartCore& chart, const QPalette& palette) const;
@@ -70,6 +75,9 @@ private:
     int m_drawn = 0; // items of the pass drawn onto m_committed
     QImage m_committed;
     ItemPainter::State m_state;
+    // Where the last render drew the pending polyline (in plot pixels): the committed image
+    // lacks it, so an incremental render restores that area.
+    QRect m_lastPending;
     bool m_valid = false;
     std::uint64_t m_continued = 0;
     std::uint64_t m_started = 0;

@@ -53,6 +53,9 @@ struct TCustomPlotChart::Cache {
 TCustomPlotChart::TCustomPlotChart(QWidget* parent)
     : QWidget(parent), m_cache(std::make_unique<Cache>()),
       m_itemCache(std::make_unique<ItemCache>()), m_mouse(std::make_unique<ChartMouse>(*this)) {
+    m_frameTimer.setSingleShot(true);
+    m_frameTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_frameTimer, &QTimer::timeout, this, [this] { flushScreenUpdate(); });
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
     resize(Width(), Height());
@@ -123,16 +126,17 @@ std::uint64_t TCustomPlotChart::ItemCacheStarted() const {
     return m_itemCache->Started();
 }
 
-void TCustomPlotChart::renderPlotImage() {
+QRect TCustomPlotChart::renderPlotImage() {
     if (!m_itemCacheEnabled) {
         PaintPlotBackground();
         drawItemsInto(m_plotImage, true, false);
-        return;
+        return m_plotImage.rect();
     }
+    const bool incremental = m_plotIsRender;
     m_plotIsRender = false;
-    m_chartHoldsPlot = false;
-    m_itemCache->Render(*this, palette(), m_plotImage);
+    const QRect changed = m_itemCache->Render(*this, palette(), m_plotImage, incremental);
     m_plotIsRender = true;
+    return changed;
 }
 
 void TCustomPlotChart::PaintItems(Canvas& canvas, int DX, int SkipGrid, bool Monochrome, int DY) {
@@ -237,19 +241,36 @@ void TCustomPlotChart::Paint() {
     syncControlSize();
     // The shown picture may be m_chartImage itself; it is replaced by the new chart image at
     // the end and nothing can show it in between, so it is not detached here.
-    m_chartHoldsPlot = false;
-    buildChartImage();
-    renderPlotImage();
-    if (!m_plotImage.isNull()) {
+    buildChartImage(); // clears m_chartHoldsPlot when it draws the chart image anew
+    const bool plotWasRender = m_plotIsRender;
+    const QRect changed = renderPlotImage();
+    // When the chart image holds the last plot image, only what the plot image changed is
+    // copied and shown again.
+    QRect area(0, 0, Width(), Height());
+    if (m_chartHoldsPlot && plotWasRender && m_itemCacheEnabled && m_shownIsChart) {
+        area = changed.translated(MarginLeft(), MarginTop()) & m_chartImage.rect();
+        if (!area.isEmpty()) {
+            const std::size_t bytes = static_cast<std::size_t>(area.width()) * 4;
+            for (int y = area.top(); y <= area.bottom(); ++y) {
+                std::memcpy(m_chartImage.scanLine(y) + static_cast<std::ptrdiff_t>(area.left()) * 4,
+                            m_plotImage.constScanLine(y - MarginTop()) +
+                                static_cast<std::ptrdiff_t>(area.left() - MarginLeft()) * 4,
+                            bytes);
+            }
+        }
+    } else if (!m_plotImage.isNull()) {
         QPainter painter(&m_chartImage);
         painter.drawImage(MarginLeft(), MarginTop(), m_plotImage);
     }
+    m_chartHoldsPlot = false;
+    m_presentArea = area;
     Present(m_chartImage, 0, 0);
     m_chartHoldsPlot = true;
 }
 
 void TCustomPlotChart::RepaintPlot() {
     syncControlSize();
+    m_chartHoldsPlot = false;
     renderPlotImage();
     Present(m_plotImage, MarginLeft(), MarginTop());
 }
@@ -270,11 +291,8 @@ void TCustomPlotChart::PaintItemsOver(bool withGrid) {
         m_chartHoldsPlot = false;
     }
     if (unchanged && m_shownIsChart && m_chartHoldsPlot) {
-        // The shown picture is the chart image with this very plot image in it.
-        m_presentPending = true;
-        if (!m_inPaintEvent) {
-            update();
-        }
+        // The shown picture is the chart image with this very plot image in it, and what it
+        // changed is on its way to the screen already.
         return;
     }
     Present(m_plotImage, MarginLeft(), MarginTop());
@@ -297,7 +315,11 @@ void TCustomPlotChart::Present(const QImage& image, int x, int y) {
         return;
     }
     const QSize size(Width(), Height());
+    QRect area(0, 0, Width(), Height());
     if (&image == &m_chartImage && x == 0 && y == 0 && image.size() == size) {
+        if (m_shownIsChart && !m_presentArea.isNull()) {
+            area = m_presentArea; // the rest of the shown picture is as it was
+        }
         m_shownIsChart = true;
         m_shown = QImage();
     } else if (x == 0 && y == 0 && image.size() == size) {
@@ -316,10 +338,41 @@ void TCustomPlotChart::Present(const QImage& image, int x, int y) {
         }
         QPainter painter(&m_shown);
         painter.drawImage(x, y, image);
+        area = QRect(x, y, image.width(), image.height());
+    }
+    m_presentArea = QRect();
+    scheduleScreenUpdate(area);
+}
+
+void TCustomPlotChart::scheduleScreenUpdate(const QRect& area) {
+    if (area.isEmpty()) {
+        return;
     }
     m_presentPending = true;
-    if (!m_inPaintEvent) {
-        update();
+    if (m_inPaintEvent) {
+        return; // the paint under way shows the picture
+    }
+    m_screenDue |= area;
+    // No screen shows more than its refresh rate: the first picture after a pause goes out at
+    // once, later ones at most once per frame, the newest one at the end of the frame.
+    const std::int64_t now = m_frameClock.isValid() ? m_frameClock.nsecsElapsed() : -1;
+    if (now < 0 || now - m_lastScreenUpdate >= kFrameNs) {
+        flushScreenUpdate();
+    } else if (!m_frameTimer.isActive()) {
+        m_frameTimer.start(static_cast<int>((kFrameNs - (now - m_lastScreenUpdate)) / 1000000) + 1);
+    }
+}
+
+void TCustomPlotChart::flushScreenUpdate() {
+    m_frameTimer.stop();
+    if (!m_frameClock.isValid()) {
+        m_frameClock.start();
+    }
+    m_lastScreenUpdate = m_frameClock.nsecsElapsed();
+    if (!m_screenDue.isEmpty()) {
+        m_presentPending = true;
+        update(m_screenDue);
+        m_screenDue = QRect();
     }
 }
 
@@ -330,7 +383,7 @@ void TCustomPlotChart::detachShownFromChart() {
     }
 }
 
-void TCustomPlotChart::paintEvent(QPaintEvent*) {
+void TCustomPlotChart::paintEvent(QPaintEvent* event) {
     m_inPaintEvent = true;
     // A paint request that no Present caused comes from the platform (uncovered, resized):
     // it rebuilds everything, as the original control does.
@@ -343,6 +396,9 @@ void TCustomPlotChart::paintEvent(QPaintEvent*) {
         }
     }
     m_presentPending = false;
+    if (event->rect().contains(m_screenDue)) {
+        m_screenDue = QRect(); // shown now; the frame timer finds nothing left
+    }
     QPainter painter(this);
     const QImage& shown = ShownImage();
     if (shown.isNull()) {

@@ -13,7 +13,9 @@
 #include "chart/control/chartmouse.h"
 #include "chart/core/plotchartcore.h"
 
+#include <QElapsedTimer>
 #include <QImage>
+#include <QTimer>
 #include <QWidget>
 #include <cstdint>
 #include <memory>
@@ -48,10 +50,14 @@ public:
     // Width() × Height(), and refreshes every painted axis's tick list. Does not touch ChartImage.
     void DrawChartBackground(Canvas& canvas);
 
-    // Copies `image` onto the shown picture at (x, y) and schedules the widget's repaint.
+    // Copies `image` onto the shown picture at (x, y) and schedules the widget's repaint. The
+    // screen follows at most once per display frame (kFrameNs): a picture presented within a
+    // frame of the last screen update reaches the screen at the end of that frame.
     virtual void Present(const QImage& image, int x, int y);
     // The picture the widget shows (the last presented state), Width() × Height().
     const QImage& ShownImage() const { return m_shownIsChart ? m_chartImage : m_shown; }
+
+    static constexpr std::int64_t kFrameNs = 10'000'000; // 100 Hz
 
     const QImage& ChartImage() const { return m_chartImage; }
     const QImage& PlotImage() const { return m_plotImage; }
@@ -121,8 +127,10 @@ private:
     void sizePlotImage(QImage& image) const;
     void blankPlotImage(QImage& image);
     void drawItemsInto(QImage& image, bool withGrid, bool monochrome);
-    void renderPlotImage();
+    QRect renderPlotImage();
     void detachShownFromChart();
+    void scheduleScreenUpdate(const QRect& area);
+    void flushScreenUpdate();
 
     QImage m_chartImage;
     QImage m_plotImage;
@@ -146,6 +154,13 @@ private:
     bool m_gateOpened = false;
     bool m_presentPending = false;
     bool m_inPaintEvent = false;
+    // What the next Present of the chart image changed; null: everything.
+    QRect m_presentArea;
+    // Screen updates: the area not yet handed to update(), the frame timer and clock.
+    QRect m_screenDue;
+    QTimer m_frameTimer;
+    QElapsedTimer m_frameClock;
+    std::int64_t m_lastScreenUpdate = 0;
 };
 
 // The published chart control.

@@ -115,6 +115,17 @@ std::vector<Step> steps() {
                  c.RedrawItems();
              });
          }},
+        {"samples and repaint", 20,
+         // The pipeline's pace: a few items, then a repaint that shows only what they changed.
+         [both](Pair& p, std::mt19937& rng) {
+             const int n = 1 + static_cast<int>(rng() % 5);
+             both(p, rng, [n](TPlotChart& c, std::mt19937& r) { appendItems(c, r, n, false); });
+             p.apply([](TPlotChart& c) {
+                 c.SuspendPaint(true);
+                 c.SuspendPaint(false);
+                 c.RedrawItems();
+             });
+         }},
         {"Paint", 8, [](Pair& p, std::mt19937&) { p.apply([](TPlotChart& c) { c.Paint(); }); }},
         {"RedrawItems", 8,
          [](Pair& p, std::mt19937&) { p.apply([](TPlotChart& c) { c.RedrawItems(); }); }},

@@ -1,0 +1,72 @@
+#include "app/window/livetexts.h"
+
+#include <QLabel>
+#include <algorithm>
+
+LiveTexts::LiveTexts(QObject* parent) : QObject(parent) {
+    m_clock.start();
+    m_timer.setSingleShot(true);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, [this] { Flush(); });
+}
+
+int LiveTexts::Add(QLabel* label) {
+    Entry entry;
+    entry.label = label;
+    entry.shown = label->text().toStdString();
+    m_entries.push_back(std::move(entry));
+    return static_cast<int>(m_entries.size()) - 1;
+}
+
+void LiveTexts::apply(Entry& entry, std::int64_t at) {
+    entry.label->setText(QString::fromStdString(entry.waiting));
+    entry.shown.swap(entry.waiting);
+    entry.due = false;
+    entry.lastSet = at;
+    entry.everSet = true;
+}
+
+void LiveTexts::Set(int index, const std::string& text) {
+    if (index < 0 || index >= static_cast<int>(m_entries.size())) {
+        return;
+    }
+    Entry& entry = m_entries[static_cast<std::size_t>(index)];
+    if (text == (entry.due ? entry.waiting : entry.shown)) {
+        return;
+    }
+    if (text == entry.shown) {
+        entry.due = false; // back to what the label shows
+        return;
+    }
+    entry.waiting = text;
+    entry.due = true;
+    const std::int64_t at = now();
+    if (!entry.everSet || at - entry.lastSet >= kFrameNs) {
+        apply(entry, at);
+        return;
+    }
+    const std::int64_t wait = kFrameNs - (at - entry.lastSet);
+    const int ms = static_cast<int>((wait + 999999) / 1000000);
+    if (!m_timer.isActive() || m_timer.remainingTime() > ms) {
+        m_timer.start(ms);
+    }
+}
+
+void LiveTexts::SetNow(int index, const std::string& text) {
+    if (index < 0 || index >= static_cast<int>(m_entries.size())) {
+        return;
+    }
+    Entry& entry = m_entries[static_cast<std::size_t>(index)];
+    entry.waiting = text;
+    apply(entry, now());
+}
+
+void LiveTexts::Flush() {
+    m_timer.stop();
+    const std::int64_t at = now();
+    for (Entry& entry : m_entries) {
+        if (entry.due) {
+            apply(entry, at);
+        }
+    }
+}

@@ -1,0 +1,66 @@
+// The per-line texts reach their labels at most once per display frame, and the newest text
+// always arrives: at once after a quiet frame, else at the end of the frame, or at Flush.
+#include "app/window/livetexts.h"
+
+#include <QLabel>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Texts {
+    QLabel value;
+    QLabel panel;
+    LiveTexts texts;
+    int valueIndex = texts.Add(&value);
+    int panelIndex = texts.Add(&panel);
+};
+
+} // namespace
+
+TEST(LiveTexts, FirstTextAfterAQuietFrameIsShownAtOnceLaterOnesAtTheEndOfTheFrame) {
+    Texts t;
+    t.texts.Set(t.valueIndex, " 1,5");
+    EXPECT_EQ(t.value.text(), QStringLiteral(" 1,5"));
+    // Within the frame: only the newest text, and only once the frame is over.
+    t.texts.Set(t.valueIndex, " 2,5");
+    t.texts.Set(t.valueIndex, " 3,5");
+    EXPECT_EQ(t.value.text(), QStringLiteral(" 1,5"));
+    // Each label has its own frame: the panel's first text goes out at once.
+    t.texts.Set(t.panelIndex, "7");
+    EXPECT_EQ(t.panel.text(), QStringLiteral("7"));
+    QTest::qWait(3 * LiveTexts::kFrameNs / 1000000);
+    EXPECT_EQ(t.value.text(), QStringLiteral(" 3,5"));
+    EXPECT_EQ(t.panel.text(), QStringLiteral("7"));
+    // A quiet frame later a text goes out at once again.
+    t.texts.Set(t.valueIndex, " 4,5");
+    EXPECT_EQ(t.value.text(), QStringLiteral(" 4,5"));
+}
+
+TEST(LiveTexts, FlushShowsWaitingTextsAndSetNowReplacesThem) {
+    Texts t;
+    t.texts.Set(t.valueIndex, "a");
+    t.texts.Set(t.valueIndex, "b");
+    t.texts.Set(t.panelIndex, "1");
+    t.texts.Set(t.panelIndex, "2");
+    t.texts.Flush();
+    EXPECT_EQ(t.value.text(), QStringLiteral("b"));
+    EXPECT_EQ(t.panel.text(), QStringLiteral("2"));
+
+    // SetNow wins over a waiting text, also after the frame ends.
+    t.texts.Set(t.valueIndex, "c");
+    t.texts.SetNow(t.valueIndex, "");
+    EXPECT_TRUE(t.value.text().isEmpty());
+    QTest::qWait(3 * LiveTexts::kFrameNs / 1000000);
+    EXPECT_TRUE(t.value.text().isEmpty());
+
+    // A waiting text that returns to the shown one leaves the label as it is.
+    t.texts.Set(t.panelIndex, "3");
+    t.texts.Set(t.panelIndex, "2");
+    QTest::qWait(3 * LiveTexts::kFrameNs / 1000000);
+    EXPECT_EQ(t.panel.text(), QStringLiteral("2"));
+    // SetNow sets the label even when its remembered text is the same (someone else wrote it).
+    t.panel.setText(QStringLiteral("x"));
+    t.texts.SetNow(t.panelIndex, "2");
+    EXPECT_EQ(t.panel.text(), QStringLiteral("2"));
+}
