@@ -385,10 +385,10 @@ Result feed(const std::string& program, const Clicks& clicks, const Mode& mode, 
                 if (!stalled) {
                     stalled = true;
                     stallStart = t;
-                    stallLine = static_cast<long>(
-                                    std::upper_bound(ends.begin(), ends.end(), written) -
-                                    ends.begin()) +
-                                1;
+                    stallLine =
+                        static_cast<long>(std::upper_bound(ends.begin(), ends.end(), written) -
+                                          ends.begin()) +
+                        1;
                 }
                 pollfd p{device.master, POLLOUT, 0};
                 poll(&p, 1, 50);
@@ -451,8 +451,9 @@ Result feed(const std::string& program, const Clicks& clicks, const Mode& mode, 
 void printResult(const Mode& mode, long rate, long count, const Result& r) {
     const double runMs = static_cast<double>(count) * 1000.0 / static_cast<double>(rate);
     const bool keptUp = r.heldMs < 0.02 * runMs;
-    const auto longest = std::max_element(r.stalls.begin(), r.stalls.end(),
-                                          [](const Stall& a, const Stall& b) { return a.ms < b.ms; });
+    const auto longest =
+        std::max_element(r.stalls.begin(), r.stalls.end(),
+                         [](const Stall& a, const Stall& b) { return a.ms < b.ms; });
     char longestText[64] = "-";
     if (longest != r.stalls.end()) {
         std::snprintf(longestText, sizeof longestText, "%.0f ms @%ld", longest->ms, longest->line);
@@ -517,7 +518,8 @@ int main(int argc, char** argv) {
         } else if (a == "--stop-at" && hasValue) {
             stopAt = std::stol(args[++i]);
         } else {
-            std::fprintf(stderr, "unknown option %s (see the head of windowbench.cpp)\n", a.c_str());
+            std::fprintf(stderr, "unknown option %s (see the head of windowbench.cpp)\n",
+                         a.c_str());
             return 2;
         }
     }
@@ -526,8 +528,8 @@ int main(int argc, char** argv) {
     }
     std::vector<Mode> modes;
     for (const Mode& m : kModes) {
-        if (modeNames.empty() || std::find(modeNames.begin(), modeNames.end(), m.name) !=
-                                     modeNames.end()) {
+        if (modeNames.empty() ||
+            std::find(modeNames.begin(), modeNames.end(), m.name) != modeNames.end()) {
             modes.push_back(m);
         }
     }
