@@ -1,5 +1,6 @@
 #include "app/window/forminfo.h"
 
+#include "app/window/windowdecorations.h"
 #include "app/window/windowplacement.h"
 
 #include <QLabel>
@@ -44,5 +45,6 @@ void TFormInfo::Button1Click() {
 
 void TFormInfo::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    RequestTitleBarWithoutButtons(*this);
     CentreOverParentOnFirstShow(*this, m_placed, event);
 }

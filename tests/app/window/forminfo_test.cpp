@@ -1,6 +1,8 @@
-// The info window: its texts and its only way out, the "Close" button.
+// The info window: its texts, its title bar without buttons and its only way out, the "Close"
+// button.
 
 #include "app/window/forminfo.h"
+#include "app/window/windowdecorations.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -26,6 +28,15 @@ TEST(FormInfo, ShowsNameVersionAndClosesByItsButton) {
     EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
     EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
     EXPECT_FALSE(flags & Qt::WindowSystemMenuHint);
+
+    // Window managers draw the buttons and the window menu the Motif hints allow: the window
+    // may only be moved, and shows a frame and its caption.
+    const auto hints = MotifHintsWithoutButtons();
+    constexpr std::uint32_t functions = 1U << 0;
+    constexpr std::uint32_t decorations = 1U << 1;
+    EXPECT_EQ(hints[0], functions | decorations);
+    EXPECT_EQ(hints[1], 1U << 2) << "move only: no close, minimise, maximise or resize";
+    EXPECT_EQ(hints[2], (1U << 1) | (1U << 3)) << "frame and caption: no menu and no buttons";
 
     form.show();
     EXPECT_TRUE(form.isVisible());
