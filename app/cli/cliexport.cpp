@@ -92,9 +92,8 @@ int runExport(int argc, char** argv) {
     try {
         const RecordedSamples samples = ExportSessionCsv(options.session, options.output);
         if (samples.Skipped > 0) {
-            std::fprintf(stderr,
-                         "plotmira-cli export: %zu items skipped (not made by a recording)\n",
-                         samples.Skipped);
+            std::fprintf(stderr, "plotmira-cli export: %zu %s skipped (not made by a recording)\n",
+                         samples.Skipped, samples.Skipped == 1 ? "item" : "items");
         }
     } catch (const Exception& error) {
         std::fprintf(stderr, "plotmira-cli export: %s\n", error.Message().c_str());
