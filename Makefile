@@ -7,7 +7,7 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 # and never passed again: a folder keeps the generator it was made with.
 configure = cmake -S . -B $(1) $(if $(wildcard $(1)/CMakeCache.txt),,-G "$$(command -v ninja >/dev/null 2>&1 && echo Ninja || echo 'Unix Makefiles')") $(2)
 
-.PHONY: all deps build run test test-asan bench bench-window format format-check install package clean
+.PHONY: all deps build run test test-model test-asan bench bench-window format format-check install package clean
 
 all: build
 
@@ -23,6 +23,14 @@ run: build
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# A long model-based run of the main window: PLOTMIRA_MODEL_SEED (default: the clock) and
+# PLOTMIRA_MODEL_STEPS (default 20000) choose it; a failure prints the seed and the steps.
+test-model: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen \
+	    PLOTMIRA_MODEL_SEED=$${PLOTMIRA_MODEL_SEED:-$$(date +%s)} \
+	    PLOTMIRA_MODEL_STEPS=$${PLOTMIRA_MODEL_STEPS:-20000} \
+	    tests/app/window/test_window --gtest_filter='WindowModel.Random*'
 
 test-asan: deps
 	$(call configure,$(ASAN_BUILD),-DCMAKE_BUILD_TYPE=Debug -DPLOTMIRA_SANITIZE=ON -DPLOTMIRA_WERROR=ON -DPLOTMIRA_BENCH=OFF)
