@@ -1040,6 +1040,13 @@ private:
                        std::to_string(m_form->Acq().SampleCount) + " of " + std::to_string(want) +
                        " samples)";
             }
+            if (stopped) {
+                // The rest of the burst would wait in the pty for the next open: a device that
+                // failed like this is replaced.
+                m_devices.erase(m.OpenCom);
+                m_queued.erase(m.OpenCom);
+                plug(m.OpenCom);
+            }
         } else {
             // The component's delivery, block by block as a fast port hands them over.
             std::size_t at = 0;
@@ -1371,11 +1378,13 @@ std::optional<Failure> replay(const std::vector<Step>& steps) {
 // Removes chunks of steps while the sequence still fails (delta debugging, bounded).
 std::vector<Step> shrink(std::vector<Step> steps, Failure& failure) {
     steps.resize(failure.at + 1);
+    // Each replay runs the window again: shrinking is bounded in replays and in time.
     int budget = 150;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
     for (std::size_t chunk = std::max<std::size_t>(1, steps.size() / 2); chunk >= 1 && budget > 0;
          chunk /= 2) {
         std::size_t start = 0;
-        while (start < steps.size() && budget > 0) {
+        while (start < steps.size() && budget > 0 && std::chrono::steady_clock::now() < deadline) {
             std::vector<Step> candidate = steps;
             const std::size_t end = std::min(steps.size(), start + chunk);
             candidate.erase(candidate.begin() + static_cast<std::ptrdiff_t>(start),
