@@ -29,11 +29,13 @@ namespace {
 constexpr std::size_t kTotalBytes = 64u << 20;
 constexpr int kRounds = 3;
 
+// The slave is not held open: the serial component refuses a device that another process holds.
 struct Pty {
-    int master = -1, slave = -1;
+    int master = -1;
     std::string path;
     Pty() {
         char name[PATH_MAX] = {};
+        int slave = -1;
         if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
             std::perror("openpty");
             std::exit(1);
@@ -43,11 +45,9 @@ struct Pty {
         ::tcgetattr(slave, &t);
         ::cfmakeraw(&t);
         ::tcsetattr(slave, TCSANOW, &t);
-    }
-    ~Pty() {
-        ::close(master);
         ::close(slave);
     }
+    ~Pty() { ::close(master); }
 };
 
 std::string deviceLines() {

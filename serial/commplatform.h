@@ -39,12 +39,15 @@ public:
     virtual ~TCommPlatform() = default;
 
     // Opens the device exclusively for reading and writing, non-blocking, without making it the
-    // controlling terminal. Returns the handle, or kNoHandle with errno set.
+    // controlling terminal: refused with EBUSY (or EWOULDBLOCK) while another open holds it or
+    // another process of this user has it open; once open, later openers other than root are
+    // refused. Returns the handle, or kNoHandle with errno set.
     virtual int Open(const std::string& path) = 0;
-    // Restores the line settings found at open and closes the handle.
+    // Restores the line settings found at open, ends the exclusive use and closes the handle.
     virtual void Close(int handle) = 0;
-    // Applies line settings, modem lines (DTR, RTS asserted) and raw mode. A refusal of the driver
-    // leaves the previous settings in force and is not reported.
+    // Applies raw mode, line settings and modem lines (DTR, RTS asserted). Raw mode always
+    // applies; a character size that cannot be set keeps the previous one, and any other refusal
+    // of the driver leaves the previous settings in force. Nothing is reported.
     virtual void Configure(int handle, const TLineSettings& settings) = 0;
     // Returns and clears the line-error bits (CE_ values) since the last call and fills stat
     // when given. False with errno set when the device cannot be queried (then errors is 0).

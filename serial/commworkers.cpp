@@ -101,6 +101,10 @@ void RunCommThread(std::shared_ptr<TCommLink> link) {
         }
         switch (result) {
         case TWaitResult::Woken:
+            // Not told to terminate: the message worker has ended on its own and signalled
+            // stopping for good. Nobody would take further events, and waiting again would
+            // return at once for ever.
+            return;
         case TWaitResult::Timeout:
             continue;
         case TWaitResult::Failure:

@@ -1,5 +1,7 @@
 #include "serial/commplatform.h"
 
+#include "serial/deviceaccess.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -7,6 +9,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -29,6 +32,16 @@ int TPosixCommPlatform::Open(const std::string& path) {
         errno = err;
         return kNoHandle;
     }
+    // flock binds only programs that use it: a terminal program or a second reader of this
+    // user that holds the device would otherwise split the data with us.
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && DeviceHeldByOtherProcess(st.st_rdev)) {
+        ::close(fd);
+        errno = EBUSY;
+        return kNoHandle;
+    }
+    // Later openers other than root get EBUSY.
+    ::ioctl(fd, TIOCEXCL);
     termios saved{};
     m_haveSavedTermios = ::tcgetattr(fd, &saved) == 0;
     if (m_haveSavedTermios) {
@@ -55,6 +68,9 @@ void TPosixCommPlatform::Close(int handle) {
         m_haveSavedTermios = false;
     }
     m_haveCounters = false;
+    // The flag outlives this open while the device stays (a pty whose master is open): clear it
+    // so that the next program may open the device.
+    ::ioctl(handle, TIOCNXCL);
     ::close(handle);
 }
 
@@ -63,6 +79,9 @@ void TPosixCommPlatform::Configure(int handle, const TLineSettings& settings) {
     if (::tcgetattr(handle, &t) != 0) {
         return;
     }
+    // Raw mode whatever else the driver refuses: a cooked line would turn CR into LF and echo
+    // the device's bytes back to it.
+    const tcflag_t previousSize = t.c_cflag & CSIZE;
     ::cfmakeraw(&t);
     t.c_cflag |= CLOCAL | CREAD;
     t.c_cflag &= ~CSIZE;
@@ -80,7 +99,8 @@ void TPosixCommPlatform::Configure(int handle, const TLineSettings& settings) {
         t.c_cflag |= CS8;
         break;
     default:
-        return; // no such character size here: the driver's previous settings stay
+        t.c_cflag |= previousSize; // no such character size here: the previous one stays
+        break;
     }
     t.c_cflag &= ~(PARENB | PARODD | CMSPAR);
     t.c_iflag &= ~INPCK;

@@ -1,6 +1,7 @@
 #include "serial/serialcomm.h"
 
 #include "serial/commworkers.h"
+#include "serial/deviceaccess.h"
 #include "serial/portnames.h"
 #include "serial/syserror.h"
 
@@ -41,6 +42,12 @@ TCustomComm::TCustomComm(std::shared_ptr<TCommPlatform> platform)
 
 TCustomComm::~TCustomComm() {
     TCustomComm::ClosePort();
+}
+
+void TCustomComm::SetPlatform(std::shared_ptr<TCommPlatform> platform) {
+    if (!IsOpen()) {
+        m_platform = platform ? std::move(platform) : std::make_shared<TPosixCommPlatform>();
+    }
 }
 
 void TCustomComm::SetActive(bool value) {
@@ -141,7 +148,7 @@ void TCustomComm::OpenPort() {
     if (m_handle == kInvalidHandle) {
         const int err = errno;
         const std::string port = PortName();
-        const std::string text = trimmedSystemText(getSystemError(err));
+        const std::string text = trimmedSystemText(OpenErrorSystemText(err));
         m_lastErrorText = "Device \"" + port + "\" Open Error !!!\r" + text;
         DoFatalError(1, 0, false, m_lastErrorText);
         return;
@@ -154,6 +161,10 @@ void TCustomComm::OpenPort() {
     SetupPort();
     StartThreads();
     NotifyListeners(cnOpened);
+}
+
+std::string TCustomComm::OpenErrorSystemText(int err) const {
+    return getSystemError(err);
 }
 
 void TCustomComm::ClosePort() {
@@ -258,9 +269,11 @@ std::uint32_t TCustomComm::ProcessCommEvent(std::uint32_t mask) {
             return 0; // the comm-event worker sees the failure at its next wait
         }
         if (errors != 0) {
-            unread = m_comStat.cbInQue;
+            // Nothing is read for this event; the queued bytes go with the next one, which the
+            // comm-event worker posts at once since they are readable. Waiting for the count to
+            // change instead would stop delivery for good when the queue is full.
             DoCommError(errors, 0, static_cast<TComStateFlags>(m_comStat.Flags & 0xff));
-            return unread;
+            return 0;
         }
         if ((mask & EV_RXCHAR) && m_comStat.cbInQue > 0) {
             if ((m_traceStates & TraceSet(tsRxChar)) || HasReceiveConsumers()) {
@@ -397,8 +410,23 @@ std::string TCustomSerialComm::PortName() const {
     return "COM" + std::to_string(m_comPortNo);
 }
 
+std::string TCustomSerialComm::OpenErrorSystemText(int err) const {
+    std::string text = TCustomComm::OpenErrorSystemText(err);
+    if (err == EACCES || err == EPERM) {
+        const std::string hint = DeviceAccessHint(devicePath());
+        if (!hint.empty()) {
+            text += ". " + hint;
+        }
+    }
+    return text;
+}
+
+std::string TCustomSerialComm::devicePath() const {
+    return m_deviceName.empty() ? ComDevicePath(m_comPortNo) : m_deviceName;
+}
+
 int TCustomSerialComm::OpenDevice() {
-    const std::string path = m_deviceName.empty() ? ComDevicePath(m_comPortNo) : m_deviceName;
+    const std::string path = devicePath();
     if (path.empty()) {
         errno = ENOENT;
         return kInvalidHandle;

@@ -176,12 +176,16 @@ public:
     // Name of the port for messages.
     virtual std::string PortName() const { return "Unknown"; }
 
+    // Replaces the operating-system layer (null: TPosixCommPlatform); ignored while open.
+    void SetPlatform(std::shared_ptr<TCommPlatform> platform);
+
     // Installs the main-thread invoker (see the contract above). Takes effect at the next open.
     void SetMainThreadInvoker(TMainThreadInvoker invoker) { m_invoker = std::move(invoker); }
 
     // Processes one comm event (mask of EV_ bits): line errors → OnCommError, queued bytes →
     // OnAfterReceive per block. Runs on the main thread; called by the message worker's hand-off.
-    // Returns the input count it left unread on purpose (line error, no consumer), else 0.
+    // Returns the input count it left unread on purpose (no consumer), else 0. After a line error
+    // it reads nothing and returns 0, so that the next event reads what is queued.
     std::uint32_t ProcessCommEvent(std::uint32_t mask);
     // Closes the port: stops the workers, purges when allowed and bytes wait to be sent,
     // releases the receive buffer, closes the device, fires OnClose, notifies listeners (1).
@@ -202,6 +206,8 @@ protected:
     virtual void SetupPort();
     // Applies the line settings when open.
     void ApplyDCB();
+    // The system text of an open failure with error number err, before trimming.
+    virtual std::string OpenErrorSystemText(int err) const;
     TCommPlatform& Platform() { return *m_platform; }
 
 private:
@@ -252,9 +258,12 @@ public:
 
 protected:
     int OpenDevice() override;
+    // Access denied by the device's permissions adds how to get access.
+    std::string OpenErrorSystemText(int err) const override;
 
 private:
     void changePort(std::uint16_t portNo, const std::string& deviceName);
+    std::string devicePath() const;
 
     std::uint16_t m_comPortNo = 1;
     std::string m_deviceName;

@@ -10,17 +10,22 @@
 #include <termios.h>
 #include <unistd.h>
 
-Pty::Pty() {
+Pty::Pty(bool raw) {
     char name[PATH_MAX] = {};
-    if (::openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) {
+    int slave = -1;
+    if (::openpty(&m_master, &slave, name, nullptr, nullptr) != 0) {
         throw std::runtime_error("openpty failed");
     }
     m_slavePath = name;
-    termios t{};
-    ::tcgetattr(m_slave, &t);
-    ::cfmakeraw(&t);
-    ::tcsetattr(m_slave, TCSANOW, &t);
+    if (raw) {
+        termios t{};
+        ::tcgetattr(slave, &t);
+        ::cfmakeraw(&t);
+        ::tcsetattr(slave, TCSANOW, &t);
+    }
+    ::close(slave);
     ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
 }
 
 Pty::~Pty() {
@@ -36,8 +41,11 @@ bool Pty::write(std::string_view bytes) {
         if (n > 0) {
             bytes.remove_prefix(static_cast<std::size_t>(n));
         } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+            // Without a reader the master reports POLLHUP at once: pause instead of spinning.
             pollfd p{m_master, POLLOUT, 0};
-            ::poll(&p, 1, 100);
+            if (::poll(&p, 1, 100) > 0 && (p.revents & POLLHUP)) {
+                ::poll(nullptr, 0, 1);
+            }
         } else {
             return false;
         }
@@ -49,10 +57,6 @@ void Pty::hangUp() {
     if (m_master >= 0) {
         ::close(m_master);
         m_master = -1;
-    }
-    if (m_slave >= 0) {
-        ::close(m_slave);
-        m_slave = -1;
     }
 }
 

@@ -16,10 +16,13 @@
 #include <string_view>
 #include <thread>
 
-// A pseudo-terminal: the test writes on the master, the component opens the slave by path.
+// A pseudo-terminal: the test writes on the master, the component opens the slave by path. The
+// slave is not held open (the component refuses a device another process holds); its settings
+// and bytes written meanwhile stay while the master is open.
 class Pty {
 public:
-    Pty();
+    // raw: the slave's line starts in raw mode, else in the cooked mode of a fresh terminal.
+    explicit Pty(bool raw = true);
     ~Pty();
     Pty(const Pty&) = delete;
     Pty& operator=(const Pty&) = delete;
@@ -28,12 +31,11 @@ public:
     int master() const { return m_master; }
     // Writes all bytes, waiting while the pty is full. False when the master is gone.
     bool write(std::string_view bytes);
-    // Unplugs the device: closes the master (and the test's own slave).
+    // Unplugs the device: closes the master.
     void hangUp();
 
 private:
     int m_master = -1;
-    int m_slave = -1;
     std::string m_slavePath;
 };
 

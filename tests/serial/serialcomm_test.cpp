@@ -2,14 +2,23 @@
 // guarantees of the receive path (order, block sizes, closing from a handler, exceptions,
 // unplugging, line errors through a substitute platform layer).
 
+#include "serial/deviceaccess.h"
 #include "serial/serialcomm.h"
 #include "tests/serial/ptyfixture.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <csignal>
+#include <fcntl.h>
 #include <fstream>
+#include <grp.h>
 #include <random>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace std::chrono_literals;
@@ -177,7 +186,55 @@ TEST(SerialCommOpen, FailuresReportThroughFatalErrorThenRaise) {
     }
 }
 
-TEST(SerialCommOpen, PortHeldByAnotherOpenIsRefused) {
+namespace {
+
+// A child process that holds path open until it is killed; stands in for a terminal program.
+class HoldingProcess {
+public:
+    explicit HoldingProcess(const std::string& path) {
+        int ready[2];
+        if (::pipe(ready) != 0) {
+            return;
+        }
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            // Only async-signal-safe calls after fork in a threaded process.
+            const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+            const char ok = fd >= 0 ? '1' : '0';
+            [[maybe_unused]] const ssize_t n = ::write(ready[1], &ok, 1);
+            for (;;) {
+                ::pause();
+            }
+        }
+        ::close(ready[1]);
+        char ok = '0';
+        m_holding = m_pid > 0 && ::read(ready[0], &ok, 1) == 1 && ok == '1';
+        ::close(ready[0]);
+    }
+    ~HoldingProcess() { release(); }
+    bool holding() const { return m_holding; }
+    void release() {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+            m_pid = -1;
+        }
+    }
+
+private:
+    pid_t m_pid = -1;
+    bool m_holding = false;
+};
+
+bool exclusive(int fd) {
+    int flag = 0;
+    return ::ioctl(fd, TIOCGEXCL, &flag) == 0 && flag != 0;
+}
+
+} // namespace
+
+TEST(SerialCommOpen, PortHeldByAnotherOpenOrProcessIsRefused) {
+    const std::string refused = "Device \"COM5\" Open Error !!!\rZugriff verweigert";
     PortFolder ports;
     Pty pty;
     ports.link(5, pty.slavePath());
@@ -186,11 +243,97 @@ TEST(SerialCommOpen, PortHeldByAnotherOpenIsRefused) {
     second.comm.SetComPortNo(5);
     first.comm.SetActive(true);
     ASSERT_TRUE(first.comm.Active());
+    // Later openers other than root are refused by the driver.
+    EXPECT_TRUE(exclusive(first.comm.Handle()));
     EXPECT_THROW(second.comm.SetActive(true), ECommError);
-    EXPECT_EQ(second.comm.LastErrorText(), "Device \"COM5\" Open Error !!!\rZugriff verweigert");
+    EXPECT_EQ(second.comm.LastErrorText(), refused);
     first.comm.SetActive(false);
     second.comm.SetActive(true);
     EXPECT_TRUE(second.comm.Active());
+    second.comm.SetActive(false);
+
+    // Another process (a terminal program, a second reader) that has the device open, whether
+    // or not it locks it; root is refused too.
+    {
+        HoldingProcess other(pty.slavePath());
+        ASSERT_TRUE(other.holding());
+        EXPECT_THROW(first.comm.SetActive(true), ECommError);
+        EXPECT_EQ(first.comm.LastErrorText(), refused);
+        EXPECT_FALSE(first.comm.Active());
+    }
+    // Once it has gone, and after an earlier close, the device is free again.
+    first.comm.SetActive(true);
+    ASSERT_TRUE(first.comm.Active());
+    first.comm.SetActive(false);
+    const int fd = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    EXPECT_FALSE(exclusive(fd));
+    ::close(fd);
+}
+
+TEST(SerialCommOpen, AccessDeniedByTheDevicesGroupSaysHowToJoinIt) {
+    const std::string hint =
+        "Das Gerät gehört der Gruppe dialout: mit sudo usermod -aG dialout $USER beitreten und "
+        "neu anmelden";
+    const struct {
+        const char* name;
+        DeviceOwnership device;
+        uid_t user;
+        std::vector<gid_t> groups;
+        std::string expected;
+    } cases[] = {
+        {"not in the group", {0, 20, S_IFCHR | 0660}, 1000, {1000, 24}, hint},
+        {"in the group already", {0, 20, S_IFCHR | 0660}, 1000, {1000, 20}, ""},
+        {"the owner", {1000, 20, S_IFCHR | 0060}, 1000, {1000}, ""},
+        {"root", {1000, 20, S_IFCHR | 0660}, 0, {0}, ""},
+        {"group may not write", {0, 20, S_IFCHR | 0640}, 1000, {1000}, ""},
+        {"group may not read", {0, 20, S_IFCHR | 0620}, 1000, {1000}, ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(AccessDeniedHint(c.device, c.user, c.groups, "dialout"), c.expected) << c.name;
+    }
+
+    // The whole message, from a real refusal: only root can act as a user who is refused.
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "a refused open needs another user, which only root can become";
+    }
+    PortFolder ports;
+    ::chmod(ports.path().c_str(), 0755);
+    const std::string device = (ports.path() / "ttyDenied").string();
+    std::ofstream(device) << "";
+    const gid_t gid = 4242;
+    ASSERT_EQ(::chown(device.c_str(), 0, gid), 0);
+    ASSERT_EQ(::chmod(device.c_str(), 0660), 0);
+    const group* known = ::getgrgid(gid);
+    const std::string name = known ? known->gr_name : std::to_string(gid);
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::string text = "no refusal";
+        if (::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0) {
+            TSerialComm comm;
+            comm.SetDeviceName(device);
+            comm.OnFatalError = [](TCommBaseIO*, std::uint32_t, std::uint32_t, const std::string&,
+                                   bool& raise) { raise = false; };
+            comm.SetActive(true);
+            text = comm.LastErrorText();
+        }
+        [[maybe_unused]] const ssize_t n = ::write(pipeFds[1], text.data(), text.size());
+        ::_exit(0);
+    }
+    ::close(pipeFds[1]);
+    std::string text;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) {
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(pipeFds[0]);
+    ::waitpid(child, nullptr, 0);
+    EXPECT_EQ(text, "Device \"" + device +
+                        "\" Open Error !!!\rZugriff verweigert. Das Gerät gehört der Gruppe " +
+                        name + ": mit sudo usermod -aG " + name +
+                        " $USER beitreten und neu anmelden");
 }
 
 TEST(SerialCommLifecycle, OpenCloseReopenAndListenerCodes) {
@@ -236,6 +379,30 @@ TEST(SerialCommLifecycle, OpenCloseReopenAndListenerCodes) {
     rig.comm.SetActive(true);
     EXPECT_EQ(rig.comm.ReceiveBufferSize(), 8192u);
     rig.comm.PurgeAll();
+}
+
+TEST(SerialCommLifecycle, LineIsRawWhateverCharacterSizeTheDriverRefuses) {
+    // A fresh terminal is cooked: CR would become LF and bytes would be echoed to the device.
+    // (A pseudo-terminal keeps 8 bits whatever is asked, so only the refused size is of use.)
+    {
+        PortFolder ports;
+        Pty pty(false);
+        ports.link(5, pty.slavePath());
+        Rig rig;
+        rig.comm.SetComPortNo(5);
+        rig.comm.SetByteSize(4);
+        rig.comm.SetActive(true);
+        termios t{};
+        ASSERT_EQ(::tcgetattr(rig.comm.Handle(), &t), 0);
+        EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG), 0u);
+        EXPECT_EQ(t.c_iflag & (ICRNL | IXON), 0u);
+        EXPECT_EQ(t.c_oflag & OPOST, 0u);
+        // 4 bits cannot be set: the previous size (8 on a fresh terminal) stays.
+        EXPECT_EQ(t.c_cflag & CSIZE, tcflag_t{CS8});
+        ASSERT_TRUE(pty.write("1.5\r\n"));
+        ASSERT_TRUE(rig.waitFor(5));
+        EXPECT_EQ(rig.rec.received, "1.5\r\n");
+    }
 }
 
 TEST(SerialCommReceive, BytesArriveIntactInOrderOnTheMainThread) {
@@ -406,7 +573,7 @@ public:
 
 } // namespace
 
-TEST(SerialCommReceive, LineErrorsReachOnCommErrorAndLeaveTheBytesQueued) {
+TEST(SerialCommReceive, LineErrorsReachOnCommErrorAndTheBytesGoWithTheNextEvent) {
     for (bool flush : {false, true}) {
         SCOPED_TRACE(flush ? "handler flushes" : "handler keeps the bytes");
         PortFolder ports;
@@ -415,6 +582,13 @@ TEST(SerialCommReceive, LineErrorsReachOnCommErrorAndLeaveTheBytesQueued) {
         auto platform = std::make_shared<LineErrorPlatform>();
         Rig rig(platform);
         rig.flushOnCommError = flush;
+        std::string receivedAtError = "none";
+        rig.comm.OnCommError = [&](TCommBaseIO*, std::uint32_t code, std::uint32_t, TComStateFlags,
+                                   bool& flFlashBuffers) {
+            rig.rec.commErrors.push_back(code);
+            receivedAtError = rig.rec.received;
+            flFlashBuffers = flush;
+        };
         rig.comm.SetComPortNo(5);
         rig.comm.SetActive(true);
 
@@ -422,15 +596,48 @@ TEST(SerialCommReceive, LineErrorsReachOnCommErrorAndLeaveTheBytesQueued) {
         ASSERT_TRUE(pty.write("abc"));
         ASSERT_TRUE(rig.loop->runUntil([&] { return !rig.rec.commErrors.empty(); }));
         EXPECT_EQ(rig.rec.commErrors, std::vector<std::uint32_t>{CE_FRAME | CE_RXPARITY});
-        // Nothing is read for that event, nor before the next arrival.
-        rig.loop->runFor(50ms);
-        EXPECT_EQ(rig.rec.received, "");
+        // Nothing is read for the error's event; the bytes it left queued follow without
+        // waiting for a new arrival, unless the handler purged them.
+        EXPECT_EQ(receivedAtError, "");
+        if (!flush) {
+            EXPECT_TRUE(rig.waitFor(3));
+        } else {
+            rig.loop->runFor(50ms);
+        }
+        EXPECT_EQ(rig.rec.received, flush ? "" : "abc");
 
         ASSERT_TRUE(pty.write("d"));
-        ASSERT_TRUE(rig.loop->runUntil([&] { return !rig.rec.received.empty(); }));
+        ASSERT_TRUE(
+            rig.loop->runUntil([&] { return rig.rec.received.find('d') != std::string::npos; }));
         rig.loop->runFor(20ms);
         EXPECT_EQ(rig.rec.received, flush ? "d" : "abcd");
     }
+}
+
+TEST(SerialCommReceive, LineErrorWhileTheInputQueueIsFullDoesNotStopDelivery) {
+    // The queue cannot grow while it is full, so an error event that left it for a later change
+    // of the count would never be followed by another read.
+    PortFolder ports;
+    Pty pty;
+    ports.link(5, pty.slavePath());
+    auto platform = std::make_shared<LineErrorPlatform>();
+    Rig rig(platform);
+    rig.comm.SetComPortNo(5);
+    rig.comm.SetActive(true);
+    const std::string data = randomBytes(40000, 3);
+    // The main thread takes no event until the writer is held back by a full queue.
+    std::thread writer([&] { pty.write(data); });
+    int queued = 0;
+    for (int i = 0; i < 1000 && queued < 4095; ++i) {
+        std::this_thread::sleep_for(10ms);
+        ASSERT_EQ(::ioctl(rig.comm.Handle(), FIONREAD, &queued), 0);
+    }
+    ASSERT_EQ(queued, 4095);
+    platform->pending = CE_FRAME;
+    EXPECT_TRUE(rig.waitFor(data.size())) << rig.rec.received.size() << " of " << data.size();
+    writer.join();
+    EXPECT_EQ(rig.rec.commErrors, std::vector<std::uint32_t>{CE_FRAME});
+    EXPECT_TRUE(rig.rec.received == data);
 }
 
 TEST(SerialCommReceive, WithoutAConsumerNothingIsReadUntilOneIsAssigned) {
@@ -449,6 +656,39 @@ TEST(SerialCommReceive, WithoutAConsumerNothingIsReadUntilOneIsAssigned) {
     ASSERT_TRUE(pty.write("!"));
     ASSERT_TRUE(rig.waitFor(5));
     EXPECT_EQ(rig.rec.received, "kept!");
+}
+
+namespace {
+
+class WaitCountingPlatform : public TPosixCommPlatform {
+public:
+    TWaitResult Wait(int handle, bool watchInput, int wakeFd, int timeoutMs) override {
+        ++waits;
+        return TPosixCommPlatform::Wait(handle, watchInput, wakeFd, timeoutMs);
+    }
+    std::atomic<long> waits{0};
+};
+
+} // namespace
+
+TEST(SerialCommShutdown, CommEventWorkerRestsOnceTheMessageWorkerHasEnded) {
+    PortFolder ports;
+    Pty pty;
+    ports.link(5, pty.slavePath());
+    auto platform = std::make_shared<WaitCountingPlatform>();
+    Rig rig(platform);
+    rig.comm.SetComPortNo(5);
+    rig.comm.SetActive(true);
+    // The main thread's loop is gone: the invoker returns without running the hand-off, so the
+    // message worker ends on its own at the next event.
+    rig.loop->close();
+    ASSERT_TRUE(pty.write("x"));
+    std::this_thread::sleep_for(100ms);
+    const long before = platform->waits.load();
+    std::this_thread::sleep_for(100ms);
+    EXPECT_LE(platform->waits.load() - before, 2) << "the comm-event worker keeps waking up";
+    rig.comm.SetActive(false);
+    EXPECT_FALSE(rig.comm.Active());
 }
 
 TEST(SerialCommShutdown, DestroyedOrClosedWhileStreamingWithoutHangOrCrash) {

@@ -217,8 +217,60 @@ TEST(SimDevice, FeedsTheComponentExactlyWhatItGeneratesAndRemovesItsLink) {
     }
     EXPECT_TRUE(loop->runUntil([&] { return received.size() >= all.size(); }, 30s));
     EXPECT_TRUE(received == all) << received.size() << " of " << all.size();
+    // The device is done once the reader has taken everything (or, where its queue is hidden
+    // from this user, once the reader has closed the port).
+    comm.SetActive(false);
     EXPECT_EQ(sim.wait(), 0);
     EXPECT_FALSE(std::filesystem::exists(ports.path() / "COM9"));
+}
+
+TEST(SimDevice, WhileOpenDropsWhatFallsDueWhileThePortIsClosed) {
+    if (std::string(PLOTMIRA_SIM_PATH).empty()) {
+        GTEST_SKIP() << "plotmira-sim not built";
+    }
+    // A ramp numbers its lines: the first line a reader gets tells how many went unsent.
+    const std::vector<std::string> simArgs = {"--wave",      "ramp",    "--period",   "1000000",
+                                              "--rate",      "200",     "--decimals", "0",
+                                              "--amplitude", "1000000", "--offset",   "1000000"};
+    PortFolder ports;
+    std::vector<std::string> args = simArgs;
+    for (const char* a : {"--com", "3", "--while-open", "--quiet", "--ports"}) {
+        args.emplace_back(a);
+    }
+    args.push_back(ports.path().string());
+    SimProcess sim(args);
+    ASSERT_TRUE(sim.running());
+    ASSERT_TRUE(waitForPath(ports.path() / "COM3"));
+    std::this_thread::sleep_for(500ms); // about 100 lines fall due with the port closed
+
+    LineGenerator generator(ParseSimOptions(simArgs));
+    std::vector<std::string> lines;
+    for (int i = 0; i < 2000; ++i) {
+        lines.push_back(joined(generator.next()));
+    }
+    auto loop = MainLoop::create();
+    TSerialComm comm;
+    comm.SetMainThreadInvoker(loop->invoker());
+    comm.SetComPortNo(3);
+    std::string received;
+    comm.OnAfterReceive = [&](TCommBaseIO*, const char* b, std::uint32_t n) {
+        received.append(b, n);
+    };
+    comm.SetActive(true);
+    ASSERT_TRUE(loop->runUntil([&] { return received.size() >= 60; }));
+    comm.SetActive(false);
+    const std::size_t end = received.find("\r\n");
+    ASSERT_NE(end, std::string::npos);
+    const auto first = std::find(lines.begin(), lines.end(), received.substr(0, end + 2));
+    ASSERT_NE(first, lines.end()) << received;
+    // What fell due before the open was dropped, not queued; from the first line on nothing is
+    // missing.
+    EXPECT_GE(first - lines.begin(), 20);
+    std::string expected;
+    for (auto it = first; it != lines.end() && expected.size() < received.size(); ++it) {
+        expected += *it;
+    }
+    EXPECT_EQ(received, expected.substr(0, received.size()));
 }
 
 TEST(SimDevice, HangUpClosesTheComponentAndSigtermRemovesTheLink) {

@@ -65,11 +65,20 @@ int run(const SimOptions& options) {
     bool ok = true;
     while (ok && !g_stop.load() &&
            (count < 0 || static_cast<std::int64_t>(generator.lines()) < count)) {
+        // Like a real port: what falls due while nobody has the port open is lost.
+        const bool send = !options.whileOpen || device.readerPresent();
+        if (!send && options.rate == 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            continue;
+        }
         for (unsigned k = 0; k < group; ++k) {
             if (count >= 0 && static_cast<std::int64_t>(generator.lines()) >= count) {
                 break;
             }
             for (const auto& piece : generator.next()) {
+                if (!send) {
+                    continue;
+                }
                 if (split) {
                     ok = ok && device.write(piece);
                 } else {

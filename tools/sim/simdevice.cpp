@@ -1,5 +1,6 @@
 #include "tools/sim/simdevice.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -12,6 +13,11 @@
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
+
+// Older C library headers lack it; the kernel has had it since 4.13.
+#ifndef TIOCGPTPEER
+#define TIOCGPTPEER _IO('T', 0x41)
+#endif
 
 namespace {
 
@@ -32,15 +38,16 @@ void makeRaw(int fd) {
 SimDevice::SimDevice(const std::string& dir, unsigned com, const std::atomic<bool>& stop)
     : m_stop(stop) {
     char name[PATH_MAX] = {};
-    if (::openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) {
+    int slave = -1;
+    if (::openpty(&m_master, &slave, name, nullptr, nullptr) != 0) {
         throw systemError("openpty");
     }
     m_slavePath = name;
     // Raw, so that `cat` on the link shows the bytes as sent (no CR translation, no echo).
-    makeRaw(m_slave);
+    makeRaw(slave);
+    ::close(slave);
     ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
     ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
-    ::fcntl(m_slave, F_SETFD, FD_CLOEXEC);
 
     if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
         throw systemError("cannot create " + dir);
@@ -84,46 +91,77 @@ bool SimDevice::write(std::string_view bytes) {
         if (n < 0 && errno != EAGAIN) {
             return false;
         }
-        // The pty is full: the reader fell behind.
+        // The pty is full: the reader fell behind (or there is none, and the master reports
+        // POLLHUP at once instead of waiting).
         const auto start = std::chrono::steady_clock::now();
         pollfd p{m_master, POLLOUT, 0};
-        ::poll(&p, 1, 100);
+        if (::poll(&p, 1, 100) > 0 && (p.revents & POLLHUP)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
         m_backlog += std::chrono::steady_clock::now() - start;
     }
     return true;
 }
 
+bool SimDevice::readerPresent() const {
+    // The master reports POLLHUP while no slave is open.
+    pollfd p{m_master, POLLOUT, 0};
+    return m_master >= 0 && ::poll(&p, 1, 0) >= 0 && !(p.revents & POLLHUP);
+}
+
 bool SimDevice::waitForReader() {
-    // The master reports POLLHUP while no slave is open, so the device's own slave is closed
-    // while it waits and opened again once a reader is there.
-    ::close(m_slave);
-    m_slave = -1;
-    for (;;) {
+    while (!readerPresent()) {
         if (m_stop.load()) {
             return false;
         }
-        pollfd p{m_master, POLLOUT, 0};
-        if (::poll(&p, 1, 0) >= 0 && !(p.revents & POLLHUP)) {
-            break;
-        }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    m_slave = ::open(m_slavePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     return true;
 }
 
+long SimDevice::queuedForReader() const {
+    int slave = ::ioctl(m_master, TIOCGPTPEER, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (slave < 0 && errno != EBUSY) {
+        slave = ::open(m_slavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    }
+    if (slave < 0) {
+        return -1; // a reader's exclusive use refuses other openers but root
+    }
+    // Polling moves bytes still on their way from the master into the queue, which FIONREAD
+    // alone does not count.
+    pollfd p{slave, POLLIN, 0};
+    const bool readable = ::poll(&p, 1, 0) > 0 && (p.revents & POLLIN);
+    int queued = 0;
+    const bool counted = ::ioctl(slave, FIONREAD, &queued) == 0;
+    ::close(slave);
+    if (!counted) {
+        return -1;
+    }
+    return readable ? std::max(queued, 1) : queued;
+}
+
 bool SimDevice::drain() {
-    // Written bytes reach the slave's queue a moment later, so the queue must be seen empty
-    // twice in a row.
+    // The queue is looked at through a slave descriptor opened just for the look. While a reader
+    // has the port that stands in nobody's way; without one it is looked at only once after each
+    // reader left, so that a reader opening meanwhile is hardly ever refused for it.
+    bool lookedSinceReader = false;
     int emptyChecks = 0;
     while (!m_stop.load()) {
-        int queued = 0;
-        if (m_slave < 0 || ::ioctl(m_slave, FIONREAD, &queued) != 0) {
+        if (m_master < 0) {
             return true;
         }
-        emptyChecks = queued == 0 ? emptyChecks + 1 : 0;
-        if (emptyChecks >= 3) {
-            return true;
+        const bool present = readerPresent();
+        if (present || !lookedSinceReader) {
+            const long queued = queuedForReader();
+            lookedSinceReader = !present;
+            if (queued == 0) {
+                // A reader may still be between its poll and its read: see it empty twice.
+                if (!present || ++emptyChecks >= 2) {
+                    return true;
+                }
+            } else {
+                emptyChecks = 0;
+            }
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
@@ -134,9 +172,5 @@ void SimDevice::hangUp() {
     if (m_master >= 0) {
         ::close(m_master);
         m_master = -1;
-    }
-    if (m_slave >= 0) {
-        ::close(m_slave);
-        m_slave = -1;
     }
 }

@@ -75,6 +75,8 @@ SimOptions ParseSimOptions(const std::vector<std::string>& args) {
             o.quiet = true;
         } else if (a == "--wait-reader") {
             o.waitReader = true;
+        } else if (a == "--while-open") {
+            o.whileOpen = true;
         } else if (a == "--com") {
             o.com = static_cast<unsigned>(toInteger(a, value(), 1, 255));
         } else if (a == "--ports") {
@@ -158,6 +160,8 @@ Options:
   --count N          send N lines, wait until a reader took them, then exit
                      (default: until SIGTERM or SIGINT)
   --wait-reader      start sending only once a reader has opened the port
+  --while-open       like a real port: lines that fall due while no reader has the port open
+                     are dropped, so a reader sees them arrive at the rate from its first line
   --fault LIST       comma-separated faults for tests, each on every --fault-every'th line:
                        split          every line in two writes, split at each byte position
                        lone-cr        the line ends in CR alone

@@ -35,6 +35,7 @@ struct SimOptions {
     unsigned burst = 50;
     std::int64_t count = -1; // lines to send, -1: until killed
     bool waitReader = false;
+    bool whileOpen = false; // send only while a reader has the port open
     bool quiet = false;
     bool help = false;
     bool version = false;

@@ -37,19 +37,23 @@
 #include <vector>
 
 // A pseudo-terminal whose slave is linked as $PLOTMIRA_PORTS/COM<n>. The test writes to the
-// master as the device would.
+// master as the device would. The slave is not held open: the port refuses a device that another
+// process holds, and raw mode and written bytes stay while the master is open.
 class FakeDevice {
 public:
     FakeDevice(const QString& portsDir, int comNo) {
         char name[256] = {};
-        if (openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) {
+        int slave = -1;
+        if (openpty(&m_master, &slave, name, nullptr, nullptr) != 0) {
             ADD_FAILURE() << "openpty failed";
             return;
         }
         termios raw{};
-        tcgetattr(m_slave, &raw);
+        tcgetattr(slave, &raw);
         cfmakeraw(&raw);
-        tcsetattr(m_slave, TCSANOW, &raw);
+        tcsetattr(slave, TCSANOW, &raw);
+        close(slave);
+        fcntl(m_master, F_SETFD, FD_CLOEXEC);
         m_link = QDir(portsDir).filePath(QStringLiteral("COM%1").arg(comNo));
         if (symlink(name, QFile::encodeName(m_link).constData()) != 0) {
             ADD_FAILURE() << "symlink failed";
@@ -57,9 +61,6 @@ public:
     }
     ~FakeDevice() {
         unlink(QFile::encodeName(m_link).constData());
-        if (m_slave >= 0) {
-            close(m_slave);
-        }
         if (m_master >= 0) {
             close(m_master);
         }
@@ -81,7 +82,6 @@ public:
 
 private:
     int m_master = -1;
-    int m_slave = -1;
     QString m_link;
 };
 
