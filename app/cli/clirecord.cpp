@@ -432,6 +432,8 @@ int runRecord(int argc, char** argv) {
             host.NoteBlock(received);
             acq.SerialComm1AfterReceive(buffer, received);
         };
+        comm->OnCommError = [&](TCommBaseIO*, std::uint32_t CommCode, std::uint32_t, TComStateFlags,
+                                bool&) { acq.SerialComm1CommError(CommCode); };
         comm->OnFatalError = [&](TCommBaseIO*, std::uint32_t, std::uint32_t, const std::string&,
                                  bool&) {
             QCoreApplication::processEvents();

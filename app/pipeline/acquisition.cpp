@@ -4,6 +4,7 @@
 #include "app/pipeline/numbers.h"
 #include "base/exception.h"
 #include "chart/core/plotchartcore.h"
+#include "serial/serialcomm.h"
 
 #include <algorithm>
 #include <chrono>
@@ -61,11 +62,7 @@ std::int64_t Acquisition::SteadyNanoseconds() {
 void Acquisition::SerialComm1AfterReceive(const void* Buffer, std::uint32_t Received) {
     m_host.SetStatusPanel(1, "ComBuffer: " + std::to_string(Received) + "     ");
     if (Received > kMaxBlockSize) {
-        m_host.SetPortActive(false);
-        LineBuffer.clear();
-        m_host.ShowMessage("Com Pufferüberlauf");
-        m_host.EnableMainMenu();
-        m_host.StopButtonClick();
+        overflowStop();
         return;
     }
     const char* bytes = static_cast<const char*>(Buffer);
@@ -111,6 +108,20 @@ void Acquisition::SerialComm1AfterReceive(const void* Buffer, std::uint32_t Rece
             return; // the block's memory went with the port
         }
     }
+}
+
+void Acquisition::SerialComm1CommError(std::uint32_t CommCode) {
+    if ((CommCode & (CE_OVERRUN | CE_RXOVER)) != 0 && m_host.PortActive()) {
+        overflowStop();
+    }
+}
+
+void Acquisition::overflowStop() {
+    m_host.SetPortActive(false);
+    LineBuffer.clear();
+    m_host.ShowMessage("Com Pufferüberlauf");
+    m_host.EnableMainMenu();
+    m_host.StopButtonClick();
 }
 
 float Acquisition::scaled(std::string_view text, float factor, float offset) {

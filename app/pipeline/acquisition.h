@@ -93,6 +93,13 @@ public:
     // component's exception guard reports it.
     void SerialComm1AfterReceive(const void* Buffer, std::uint32_t Received);
 
+    // The line-error handler. Input the driver lost since the last event because the program
+    // fell behind (CE_OVERRUN or CE_RXOVER in CommCode) stops acquisition exactly as a block
+    // above kMaxBlockSize does; a tty never queues that much, so this is where falling behind
+    // shows on Linux. Frame, parity and break errors are ignored. Nothing while the port is
+    // closed.
+    void SerialComm1CommError(std::uint32_t CommCode);
+
     // One complete line, without terminator: parses, scales, shows and plots one sample.
     void ProcessLine(std::string_view Line);
 
@@ -122,6 +129,7 @@ public:
     void Start(const AcquisitionSettings& settings);
 
 private:
+    void overflowStop();
     void addItems();
     void scrollTrend();
     void pace();

@@ -101,8 +101,8 @@ void TForm1::SerialComm1AfterReceive(const void* Buffer, std::uint32_t Received)
     m_acquisition->SerialComm1AfterReceive(Buffer, Received);
 }
 
-void TForm1::SerialComm1CommError(std::uint32_t, std::uint32_t, std::uint32_t, bool&) {
-    // The component's own handling applies.
+void TForm1::SerialComm1CommError(std::uint32_t CommCode, std::uint32_t, std::uint32_t, bool&) {
+    m_acquisition->SerialComm1CommError(CommCode);
 }
 
 void TForm1::SerialComm1FatalError(std::uint32_t, std::uint32_t, const std::string&, bool&) {

@@ -1,8 +1,9 @@
-// Block framing: lines against CR LF across arbitrary blocks, the overflow stop, the line cap
-// and leaving a block once the port has been closed.
+// Block framing: lines against CR LF across arbitrary blocks, the overflow stop (also for input
+// the driver lost), the line cap and leaving a block once the port has been closed.
 #include "pipelinefixture.h"
 
 #include "base/exception.h"
+#include "serial/serialcomm.h"
 
 #include <string>
 #include <vector>
@@ -73,6 +74,34 @@ TEST_F(PipelineTest, BlockAbove16000BytesStopsWithOverflowAndFramesNothing) {
     EXPECT_EQ(host.StopClicks, 1);
     EXPECT_EQ(acq.LineBuffer, "");
     EXPECT_EQ(chart.ItemCount(), 0);
+}
+
+TEST_F(PipelineTest, InputLostByTheDriverStopsWithOverflowOtherLineErrorsAreIgnored) {
+    feed("1\r\n2");
+    for (std::uint32_t ignored : {CE_FRAME, CE_RXPARITY, CE_BREAK, CE_FRAME | CE_BREAK}) {
+        acq.SerialComm1CommError(ignored);
+    }
+    EXPECT_TRUE(host.Messages.empty());
+    EXPECT_TRUE(host.Active);
+    EXPECT_EQ(acq.LineBuffer, "2");
+
+    for (std::uint32_t lost : {CE_OVERRUN, CE_RXOVER, CE_FRAME | CE_OVERRUN}) {
+        SCOPED_TRACE(lost);
+        start({});
+        host.Messages.clear();
+        host.StopClicks = host.MenuEnables = 0;
+        feed("1\r\n2");
+        acq.SerialComm1CommError(lost);
+        EXPECT_EQ(host.Messages, std::vector<std::string>{"Com Pufferüberlauf"});
+        EXPECT_FALSE(host.Active);
+        EXPECT_EQ(host.MenuEnables, 1);
+        EXPECT_EQ(host.StopClicks, 1);
+        EXPECT_EQ(acq.LineBuffer, "");
+        EXPECT_EQ(acq.SampleCount, 1); // the samples so far stay
+        // Once stopped, a late report changes nothing.
+        acq.SerialComm1CommError(lost);
+        EXPECT_EQ(host.Messages.size(), 1u);
+    }
 }
 
 TEST_F(PipelineTest, PartialLineIsCappedAndTheRestDroppedUpToTheTerminator) {

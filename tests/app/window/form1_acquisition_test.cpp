@@ -4,12 +4,15 @@
 #include "form1_testsupport.h"
 
 #include "chart/control/plotchart.h"
+#include "serial/serialcomm.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <atomic>
+#include <memory>
 #include <string>
 
 namespace {
@@ -147,6 +150,45 @@ TEST_F(Acquiring, OversizedBlockStopsWithBufferOverflow) {
     EXPECT_EQ(Messages[0], QString::fromUtf8("Com Pufferüberlauf"));
     EXPECT_EQ(Form->StatusPanels[1]->text(), QStringLiteral("ComBuffer: 16001     "));
     EXPECT_EQ(Acq().SampleCount, 0);
+    expectIdle(*Form);
+}
+
+namespace {
+
+// Line errors cannot be produced on a pseudo-terminal: this layer adds them to the next status
+// query, as the driver's error counters would.
+class LineErrorPlatform : public TPosixCommPlatform {
+public:
+    bool ClearCommError(int handle, std::uint32_t& errors, TComStat* stat) override {
+        const bool ok = TPosixCommPlatform::ClearCommError(handle, errors, stat);
+        errors |= pending.exchange(0);
+        return ok;
+    }
+    std::atomic<std::uint32_t> pending{0};
+};
+
+} // namespace
+
+TEST_F(Acquiring, InputLostByTheDriverStopsWithBufferOverflowOtherLineErrorsDoNot) {
+    auto platform = std::make_shared<LineErrorPlatform>();
+    Form->SerialComm1->SetPlatform(platform);
+    auto device = Device();
+    QTest::mouseClick(Form->StartButton, Qt::LeftButton);
+    device->Write("1\r\n");
+    ASSERT_TRUE(WaitFor([&] { return Acq().SampleCount == 1; }));
+    platform->pending = CE_FRAME | CE_RXPARITY | CE_BREAK;
+    device->Write("2\r\n");
+    ASSERT_TRUE(WaitFor([&] { return Acq().SampleCount == 2; }));
+    EXPECT_TRUE(Messages.empty());
+    EXPECT_TRUE(Form->IsAcquiring());
+
+    platform->pending = CE_OVERRUN;
+    device->Write("3\r\n");
+    ASSERT_TRUE(WaitFor([&] { return !Form->IsAcquiring(); }));
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0], QString::fromUtf8("Com Pufferüberlauf"));
+    EXPECT_EQ(Acq().SampleCount, 2);
+    EXPECT_TRUE(Exceptions.empty());
     expectIdle(*Form);
 }
 
