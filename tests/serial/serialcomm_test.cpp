@@ -630,12 +630,23 @@ TEST(SerialCommReceive, LineErrorWhileTheInputQueueIsFullDoesNotStopDelivery) {
     int queued = 0;
     for (int i = 0; i < 1000 && queued < 4095; ++i) {
         std::this_thread::sleep_for(10ms);
-        ASSERT_EQ(::ioctl(rig.comm.Handle(), FIONREAD, &queued), 0);
+        ::ioctl(rig.comm.Handle(), FIONREAD, &queued);
     }
-    ASSERT_EQ(queued, 4095);
+    EXPECT_EQ(queued, 4095);
     platform->pending = CE_FRAME;
-    EXPECT_TRUE(rig.waitFor(data.size())) << rig.rec.received.size() << " of " << data.size();
-    writer.join();
+    const bool complete = rig.waitFor(data.size());
+    if (!complete) {
+        // Release the writer through a reader that takes the rest.
+        rig.comm.SetActive(false);
+        TSerialComm drain;
+        drain.SetComPortNo(5);
+        drain.OnAfterReceive = [](TCommBaseIO*, const char*, std::uint32_t) {};
+        drain.SetActive(true);
+        writer.join();
+    } else {
+        writer.join();
+    }
+    ASSERT_TRUE(complete) << rig.rec.received.size() << " of " << data.size();
     EXPECT_EQ(rig.rec.commErrors, std::vector<std::uint32_t>{CE_FRAME});
     EXPECT_TRUE(rig.rec.received == data);
 }
