@@ -3,6 +3,7 @@
 #include "serial/deviceaccess.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <linux/serial.h>
@@ -11,12 +12,27 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
 
 constexpr std::uint32_t kRxOver = 0x0001, kOverrun = 0x0002, kRxParity = 0x0004, kFrame = 0x0008,
                         kBreak = 0x0010;
+
+// A holder that lets go at once is not another user of the port (a device looking at its queue,
+// a process between fork and exec): look again before refusing.
+bool heldByOtherProcess(dev_t rdev) {
+    for (int look = 0; look < 3; ++look) {
+        if (look > 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        if (!DeviceHeldByOtherProcess(rdev)) {
+            return false;
+        }
+    }
+    return true;
+}
 
 } // namespace
 
@@ -35,7 +51,7 @@ int TPosixCommPlatform::Open(const std::string& path) {
     // flock binds only programs that use it: a terminal program or a second reader of this
     // user that holds the device would otherwise split the data with us.
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && DeviceHeldByOtherProcess(st.st_rdev)) {
+    if (::fstat(fd, &st) == 0 && heldByOtherProcess(st.st_rdev)) {
         ::close(fd);
         errno = EBUSY;
         return kNoHandle;
