@@ -365,14 +365,54 @@ void ChartLayers::ComputeLayerTransforms() {
             l.T.Ky = -b / (yhi - ylo);
             l.T.Oy = (yEnd * yhi - m_marginTop * ylo) / (yhi - ylo);
         }
+        l.T.dKx = toDouble(l.T.Kx);
+        l.T.dOx = toDouble(l.T.Ox);
+        l.T.dKy = toDouble(l.T.Ky);
+        l.T.dOy = toDouble(l.T.Oy);
+        l.T.Fast = l.T.Kx != 0 && l.T.Ky != 0 && std::isfinite(l.T.dKx) && std::isfinite(l.T.dOx) &&
+                   std::isfinite(l.T.dKy) && std::isfinite(l.T.dOy);
     }
 }
+
+namespace {
+
+// Pixels the double path handles; beyond them the clamping of the long double path applies.
+constexpr double kFastLimit = 1e9;
+
+// The pixel of k · v + o computed in double precision when it is certainly the pixel that the
+// long double computation rounds to, i.e. when the double result lies farther from the nearest
+// half-integer than the error of both computations can reach. The double error is at most
+// (2|k·v| + |o| + |r|) · 2⁻⁵³ (three roundings plus the rounded factors), the long double one
+// far smaller; the bound below is eight times as large. Ties and near-ties go to the caller.
+bool fastPixel(double k, double o, double v, int& pixel) {
+    const double kv = k * v;
+    const double r = kv + o;
+    if (!(std::fabs(r) < kFastLimit)) {
+        return false; // also NaN and infinities
+    }
+    const double floor = std::floor(r);
+    const double fraction = r - floor;
+    const double tolerance = (std::fabs(kv) + std::fabs(o) + std::fabs(r)) * 0x1p-50 + 0x1p-60;
+    if (std::fabs(fraction - 0.5) <= tolerance) {
+        return false;
+    }
+    pixel = static_cast<int>(floor) + (fraction > 0.5 ? 1 : 0);
+    return true;
+}
+
+} // namespace
 
 bool ChartLayers::DataToPixel(int layer, double x, double y, int& pixelX, int& pixelY) const {
     pixelX = pixelY = 0;
     if (std::isnan(x) || std::isnan(y))
         return false;
     const Layer& l = layerAt(layer);
+    // Data items are converted by the thousand per repaint: double precision wherever it gives
+    // the very pixel the long double computation below gives.
+    if (l.T.Fast && !l.X->Logarithmic() && !l.Y->Logarithmic() &&
+        fastPixel(l.T.dKx, l.T.dOx, x, pixelX) && fastPixel(l.T.dKy, l.T.dOy, y, pixelY)) {
+        return true;
+    }
     long double px = 0, py = 0;
     if (l.X->Logarithmic()) {
         if (x > kLogFloor)

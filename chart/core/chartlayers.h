@@ -148,6 +148,10 @@ protected:
 private:
     struct Transform {
         long double Kx = 0, Ox = 0, Ky = 0, Oy = 0;
+        // The same in double precision, for the fast path of DataToPixel (Fast: both factors
+        // non-zero and every value finite).
+        double dKx = 0, dOx = 0, dKy = 0, dOy = 0;
+        bool Fast = false;
     };
     struct Layer {
         std::unique_ptr<TScalePropsHoriz> X;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <iterator>
 #include <limits>
@@ -220,6 +221,51 @@ TEST_F(UnitChart, RoundsHalvesToEven) {
         ASSERT_TRUE(chart.DataToPixel(1, c.x, 0, px, py));
         EXPECT_EQ(px, c.px) << c.x;
     }
+}
+
+// The double-precision path of DataToPixel must give the pixel of the long double formula
+// round-half-even(K · v + O) for every input: random layouts and ranges, random coordinates, and
+// coordinates aimed at half pixels, where a careless double computation rounds the other way.
+TEST(DataToPixelPrecision, DoubleResultsEqualTheLongDoubleFormula) {
+    std::mt19937_64 rng(9);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    const auto reference = [](long double k, long double o, double v) {
+        const long double r = k == 0 ? o : k * v + o;
+        return static_cast<int>(std::lrint(std::clamp(r, -2147483647.0L, 2147483647.0L)));
+    };
+    int nearHalf = 0;
+    for (int layout = 0; layout < 200; ++layout) {
+        ChartLayers chart;
+        chart.SetMarginLeft(static_cast<int>(rng() % 200));
+        chart.SetMarginTop(static_cast<int>(rng() % 60));
+        chart.SetControlSize(300 + static_cast<int>(rng() % 1500),
+                             200 + static_cast<int>(rng() % 900));
+        const double scale = std::pow(10.0, static_cast<int>(rng() % 25) - 12);
+        const double lo = (unit(rng) - 0.5) * 2000 * scale;
+        const double hi = lo + (0.001 + unit(rng) * 3000) * scale;
+        chart.SetLayerRange(1, lo, -hi, hi, hi * 2 + 1);
+        const long double kx = chart.Kx(1), ox = chart.Ox(1), ky = chart.Ky(1), oy = chart.Oy(1);
+        for (int i = 0; i < 2000; ++i) {
+            double x = lo + (unit(rng) * 1.4 - 0.2) * (hi - lo);
+            double y = -hi + (unit(rng) * 1.4 - 0.2) * (3 * hi + 1);
+            if (i % 2 == 0) {
+                // Aim at a half pixel and step a few units in the last place around it.
+                const long double half = std::floor(kx * x + ox) + 0.5L;
+                x = static_cast<double>((half - ox) / kx);
+                for (int s = static_cast<int>(rng() % 7) - 3; s != 0; s += s > 0 ? -1 : 1) {
+                    x = std::nextafter(x, s > 0 ? kInf : -kInf);
+                }
+                const long double halfY = std::floor(ky * y + oy) + 0.5L;
+                y = static_cast<double>((halfY - oy) / ky);
+                ++nearHalf;
+            }
+            int px = 0, py = 0;
+            ASSERT_TRUE(chart.DataToPixel(1, x, y, px, py));
+            ASSERT_EQ(px, reference(kx, ox, x)) << "x " << x << " layout " << layout;
+            ASSERT_EQ(py, reference(ky, oy, y)) << "y " << y << " layout " << layout;
+        }
+    }
+    EXPECT_GT(nearHalf, 100000);
 }
 
 TEST_F(UnitChart, ClampsHugeAndInfiniteCoordinates) {
