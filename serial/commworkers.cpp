@@ -19,6 +19,21 @@ void signalFd(int fd) {
     [[maybe_unused]] const ssize_t n = ::write(fd, &one, sizeof one);
 }
 
+// A device that trickles (a line at a time) would cost one hand-off to the main thread per line.
+// When little is queued after a delivery, the next event waits this long for more to gather; a
+// fast stream keeps the queue filled and waits for nothing.
+constexpr int kGatherMs = 1;
+constexpr long kGatherBytes = 1024;
+
+void gatherTrickle(TCommLink& link) {
+    const long queued = link.platform->InputCount(link.handle);
+    if (queued < 0 || queued >= kGatherBytes) {
+        return;
+    }
+    pollfd stop{link.stopFd, POLLIN, 0};
+    ::poll(&stop, 1, kGatherMs); // stopping ends the wait at once
+}
+
 // Waits until the message worker acknowledged the event or stopping began.
 void waitForAck(TCommLink& link) {
     pollfd fds[2] = {{link.ackFd, POLLIN, 0}, {link.stopFd, POLLIN, 0}};
@@ -113,6 +128,7 @@ void RunCommThread(std::shared_ptr<TCommLink> link) {
         case TWaitResult::Input:
             link->post({TCommMessage::ComEvent, EV_RXCHAR});
             waitForAck(*link);
+            gatherTrickle(*link);
             break;
         }
     }

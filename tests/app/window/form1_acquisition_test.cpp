@@ -40,8 +40,12 @@ TEST_F(Acquiring, StartPlotsWhatTheDeviceSendsAndStopReturnsToIdle) {
     ASSERT_TRUE(WaitFor([&] { return Acq().SampleCount == 2; }));
     device->Write(".25\r\n");
     ASSERT_TRUE(WaitFor([&] { return Acq().SampleCount == 3; }));
-    EXPECT_EQ(Form->Label10->text(), QStringLiteral(" 3,25"));
-    EXPECT_EQ(Form->StatusPanels[0]->text(), QStringLiteral("3"));
+    // While acquiring, the texts follow the samples within one display frame.
+    EXPECT_TRUE(WaitFor([&] {
+        return Form->Label10->text() == QStringLiteral(" 3,25") &&
+               Form->StatusPanels[0]->text() == QStringLiteral("3");
+    })) << Form->Label10->text().toStdString()
+        << " / " << Form->StatusPanels[0]->text().toStdString();
     EXPECT_TRUE(Form->StatusPanels[1]->text().startsWith(QStringLiteral("ComBuffer: ")));
     EXPECT_TRUE(Form->StatusPanels[2]->text().endsWith(QStringLiteral(" ms Skal.+Grafik")));
     // One channel in normal mode: a move-to at x 0, then draw-tos at the sample numbers.
@@ -67,7 +71,8 @@ TEST_F(Acquiring, FieldsWithEitherSeparatorScaleTheSamples) {
     device->Write("4\r\n");
     ASSERT_TRUE(WaitFor([&] { return Acq().SampleCount == 1; }));
     EXPECT_FLOAT_EQ(Acq().Value1, 9.0f);
-    EXPECT_EQ(Form->Label10->text(), QStringLiteral(" 9"));
+    EXPECT_TRUE(WaitFor([&] { return Form->Label10->text() == QStringLiteral(" 9"); }))
+        << Form->Label10->text().toStdString();
     QTest::mouseClick(Form->StopButton, Qt::LeftButton);
 }
 
@@ -77,7 +82,8 @@ TEST_F(Acquiring, TwoChannelsDrawOneSegmentPerChannel) {
     QTest::mouseClick(Form->StartButton, Qt::LeftButton);
     device->Write("1.5;2.5\r\n");
     ASSERT_TRUE(WaitFor([&] { return Acq().SampleCount == 1; }));
-    EXPECT_EQ(Form->Label10->text(), QStringLiteral(" 1,5        2,5"));
+    EXPECT_TRUE(WaitFor([&] { return Form->Label10->text() == QStringLiteral(" 1,5        2,5"); }))
+        << Form->Label10->text().toStdString();
     ASSERT_EQ(Form->PlotChart1->ItemCount(), 2);
     EXPECT_EQ(Form->PlotChart1->Item(0).Layer, 1);
     EXPECT_EQ(Form->PlotChart1->Item(1).Layer, 2);

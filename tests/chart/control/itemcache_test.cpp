@@ -115,7 +115,7 @@ std::vector<Step> steps() {
                  c.RedrawItems();
              });
          }},
-        {"samples and repaint", 20,
+        {"samples and repaint", 8,
          // The pipeline's pace: a few items, then a repaint that shows only what they changed.
          [both](Pair& p, std::mt19937& rng) {
              const int n = 1 + static_cast<int>(rng() % 5);
