@@ -1,11 +1,10 @@
 #include "chart/control/bmpwriter.h"
 
 #include "base/exception.h"
-#include "chart/core/systemerror.h"
+#include "chart/core/outputfile.h"
 
 #include <cerrno>
 #include <cstdint>
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -71,25 +70,8 @@ std::vector<unsigned char> EncodeBmp(const QImage& source) {
 
 void WriteBmp(const QImage& image, const std::string& path) {
     const std::vector<unsigned char> bytes = EncodeBmp(image);
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        const int error = errno;
-        throw EFCreateError("Datei \"" + fullFileName(path) + "\" kann nicht erstellt werden. " +
-                            systemErrorText(error));
-    }
-    std::size_t done = 0;
-    bool failed = false;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            failed = true;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
+    const int fd = OpenOutputFile(path);
+    bool failed = WriteOutputFile(fd, bytes.data(), bytes.size()) != 0;
     if (::close(fd) != 0 && !failed && errno != EINTR) {
         failed = true;
     }

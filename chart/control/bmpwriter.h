@@ -12,6 +12,7 @@ std::vector<unsigned char> EncodeBmp(const QImage& image);
 
 // Writes EncodeBmp(image) to `path`, replacing an existing file.
 // Throws EFCreateError "Datei "<full path>" kann nicht erstellt werden. <system text>" when the
-// file cannot be created, and EWriteError "Stream-Schreibfehler" when writing or closing fails
-// part-way (the incomplete file is closed and left behind).
+// file cannot be created (also at once for a FIFO that nobody reads), and EWriteError
+// "Stream-Schreibfehler" when writing or closing fails part-way (the incomplete file is closed and
+// left behind).
 void WriteBmp(const QImage& image, const std::string& path);

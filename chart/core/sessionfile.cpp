@@ -1,6 +1,7 @@
 #include "chart/core/sessionfile.h"
 
 #include "base/exception.h"
+#include "chart/core/outputfile.h"
 #include "chart/core/systemerror.h"
 
 #include <algorithm>
@@ -12,9 +13,6 @@
 #include <unistd.h>
 
 namespace {
-
-// The store's records are contiguous, so they go out in large writes straight from memory.
-constexpr std::size_t kWriteChunk = std::size_t{8} << 20;
 
 // Closes the descriptor on every path that leaves without an explicit close.
 class FileHandle {
@@ -39,11 +37,6 @@ private:
     int m_fd;
 };
 
-[[noreturn]] void raiseCreateError(const std::string& fileName, int err) {
-    throw EFCreateError("Datei \"" + fullFileName(fileName) + "\" kann nicht erstellt werden. " +
-                        systemErrorText(err));
-}
-
 [[noreturn]] void raiseOpenError(const std::string& fileName, int err) {
     throw EFOpenError("Datei \"" + fullFileName(fileName) + "\" kann nicht geöffnet werden. " +
                       systemErrorText(err));
@@ -52,25 +45,9 @@ private:
 } // namespace
 
 void WriteSessionFile(const std::string& fileName, std::span<const ChartItem> items) {
-    FileHandle file(::open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-    if (file.get() < 0) {
-        raiseCreateError(fileName, errno);
-    }
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(items.data());
-    std::size_t left = items.size_bytes();
-    while (left > 0) {
-        const ssize_t written = ::write(file.get(), bytes, std::min(left, kWriteChunk));
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            raiseInOutError(errno);
-        }
-        if (written == 0) {
-            raiseInOutError(ENOSPC); // no progress: the medium is full
-        }
-        bytes += written;
-        left -= static_cast<std::size_t>(written);
+    FileHandle file(OpenOutputFile(fileName));
+    if (const int err = WriteOutputFile(file.get(), items.data(), items.size_bytes())) {
+        raiseInOutError(err);
     }
     if (const int err = file.close()) {
         raiseInOutError(err);

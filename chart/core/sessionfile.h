@@ -11,7 +11,8 @@
 #include <string>
 
 // Creates or truncates fileName and writes the records. Raises EFCreateError "Datei "<full
-// name>" kann nicht erstellt werden. <system text>" when the file cannot be created, and
+// name>" kann nicht erstellt werden. <system text>" when the file cannot be created (also at once
+// for a FIFO that nobody reads, see OpenOutputFile), and
 // EInOutError when a write or the close fails (disk full: "Zu wenig Speicherplatz"); the bytes
 // written before stay in the file.
 void WriteSessionFile(const std::string& fileName, std::span<const ChartItem> items);

@@ -3,11 +3,13 @@
 #include "form1_testsupport.h"
 
 #include "chart/control/plotchart.h"
+#include "tests/support/fifowatchdog.h"
 
 #include <QAction>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <sys/stat.h>
 
 namespace {
 
@@ -88,6 +90,31 @@ TEST_F(Files, FailuresReachTheExceptionDisplayAndKeepTheWindowIdle) {
     EXPECT_TRUE(Exceptions[2].contains(QString::fromUtf8("kann nicht geöffnet werden")))
         << Exceptions[2].toStdString();
     EXPECT_EQ(Form->PlotChart1->ItemCount(), 3);
+    expectIdle(*Form);
+}
+
+TEST_F(Files, FifosAreRefusedOrReadWithoutFreezingTheWindow) {
+    QTemporaryDir dir;
+    drawSomething(*Form->PlotChart1);
+    const QString fifo = dir.filePath(QStringLiteral("pipe.pmx"));
+    const QString bmpFifo = dir.filePath(QStringLiteral("pipe.bmp"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(bmpFifo).constData(), 0600), 0);
+    FifoWatchdog sessionWatchdog(QFile::encodeName(fifo).toStdString());
+    FifoWatchdog bitmapWatchdog(QFile::encodeName(bmpFifo).toStdString());
+    NextFileName = bmpFifo;
+    Form->Grafikdrucken1->trigger();
+    NextFileName = fifo;
+    Form->ErfassungSpeichern->trigger();
+    Form->Erfassungladen->trigger();
+    EXPECT_FALSE(sessionWatchdog.Fired());
+    EXPECT_FALSE(bitmapWatchdog.Fired());
+    const QString noReader = QString::fromUtf8(
+        "\" kann nicht erstellt werden. Am anderen Ende der Pipe befindet sich kein Prozess.");
+    ASSERT_EQ(Exceptions.size(), 2u);
+    EXPECT_EQ(Exceptions[0], QStringLiteral("Datei \"") + bmpFifo + noReader);
+    EXPECT_EQ(Exceptions[1], QStringLiteral("Datei \"") + fifo + noReader);
+    EXPECT_EQ(Form->PlotChart1->ItemCount(), 3); // the load found nothing to add
     expectIdle(*Form);
 }
 

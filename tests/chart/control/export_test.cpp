@@ -2,6 +2,7 @@
 #include "chart/control/bmpwriter.h"
 #include "chart/core/systemerror.h"
 #include "charttestsupport.h"
+#include "tests/support/fifowatchdog.h"
 
 #include <QTemporaryDir>
 #include <cerrno>
@@ -9,6 +10,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -110,6 +112,21 @@ TEST(BmpWriter, WriteErrorsCarryTheProgramTexts) {
     } catch (const EFCreateError& e) {
         EXPECT_EQ(e.Message(), "Datei \"" + missing + "\" kann nicht erstellt werden. " +
                                    systemErrorText(ENOENT));
+    }
+    // A FIFO nobody reads would make a plain open wait for ever.
+    const std::string fifo = dir.path().toStdString() + "/pipe.bmp";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    {
+        FifoWatchdog watchdog(fifo);
+        try {
+            WriteBmp(image, fifo);
+            ADD_FAILURE() << "no error";
+        } catch (const EFCreateError& e) {
+            EXPECT_EQ(e.Message(), "Datei \"" + fifo +
+                                       "\" kann nicht erstellt werden. Am anderen Ende der Pipe "
+                                       "befindet sich kein Prozess");
+        }
+        EXPECT_FALSE(watchdog.Fired());
     }
     const std::string full = dir.path().toStdString() + "/full.bmp";
     ASSERT_EQ(::symlink("/dev/full", full.c_str()), 0);

@@ -5,15 +5,19 @@
 #include "chart/core/sessionfile.h"
 #include "chart/core/systemerror.h"
 #include "tests/chart/core/sessionfuzz.h"
+#include "tests/support/fifowatchdog.h"
 
 #include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <poll.h>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -235,6 +239,77 @@ TEST(SessionFile, SaveThatCannotCreateTheFileRaises) {
         } catch (const EFCreateError& e) {
             EXPECT_EQ(e.Message(), "Datei \"" + name + "\" kann nicht erstellt werden. " + text);
         }
+    }
+}
+
+// A FIFO is a file name like any other in a save dialog; nothing may wait for its other end.
+TEST(SessionFile, FifosNeverMakeSaveOrLoadWait) {
+    TempDir dir;
+    const std::string fifo = dir.file("pipe.pmx");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    PlotChartCore chart;
+    record(chart);
+    {
+        // Nobody reads: refused at once with the create error.
+        FifoWatchdog watchdog(fifo);
+        try {
+            chart.SaveItemsToFile(fifo);
+            ADD_FAILURE() << "no error";
+        } catch (const EFCreateError& e) {
+            EXPECT_EQ(e.Message(), "Datei \"" + fifo +
+                                       "\" kann nicht erstellt werden. Am anderen Ende der Pipe "
+                                       "befindet sich kein Prozess");
+        }
+        EXPECT_FALSE(watchdog.Fired());
+    }
+    {
+        // Nobody writes: a FIFO has no size, so it loads as an empty file.
+        FifoWatchdog watchdog(fifo);
+        CountingChart loaded;
+        record(loaded);
+        const Bytes before = imageOf(loaded);
+        loaded.LoadItemsFromFile(fifo, true);
+        EXPECT_EQ(imageOf(loaded), before);
+        EXPECT_FALSE(watchdog.Fired());
+    }
+    {
+        // Someone reads: the session goes through the pipe.
+        const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+        ASSERT_GE(reader, 0);
+        FifoWatchdog watchdog(fifo);
+        chart.SaveItemsToFile(fifo);
+        EXPECT_FALSE(watchdog.Fired());
+        Bytes got(imageOf(chart).size() + 1);
+        got.resize(
+            static_cast<std::size_t>(std::max<ssize_t>(0, ::read(reader, got.data(), got.size()))));
+        EXPECT_EQ(got, imageOf(chart));
+        ::close(reader);
+    }
+    {
+        // The reader goes away part-way (more than a pipe holds is written): an input/output
+        // error, not the signal that would end the program with the recording unsaved.
+        PlotChartCore big;
+        for (int i = 0; i < 2000; ++i) {
+            big.AddDrawTo(i, i % 7);
+        }
+        const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+        ASSERT_GE(reader, 0);
+        std::thread goesAway([reader] {
+            pollfd p{reader, POLLIN, 0};
+            ::poll(&p, 1, 10000);
+            char some[4096];
+            [[maybe_unused]] const ssize_t n = ::read(reader, some, sizeof some);
+            ::close(reader);
+        });
+        FifoWatchdog watchdog(fifo);
+        try {
+            big.SaveItemsToFile(fifo);
+            ADD_FAILURE() << "no error";
+        } catch (const EInOutError& e) {
+            EXPECT_EQ(e.ErrorCode, EPIPE);
+        }
+        goesAway.join();
+        EXPECT_FALSE(watchdog.Fired());
     }
 }
 
