@@ -3,6 +3,7 @@
 // text here; the window decides how it is shown. Texts are UTF-8.
 
 #include <exception>
+#include <new>
 #include <string>
 #include <utility>
 
@@ -69,3 +70,16 @@ class EChartError : public Exception {
 class ECommError : public Exception {
     using Exception::Exception;
 };
+
+// The text a caught failure shows the user: the message of the program's own exceptions, "Zu
+// wenig Arbeitsspeicher" when memory ran out (the library's own text is "std::bad_alloc"), and
+// the library's text for any other standard exception.
+inline std::string ExceptionMessage(const std::exception& e) {
+    if (const auto* own = dynamic_cast<const Exception*>(&e)) {
+        return own->Message();
+    }
+    if (dynamic_cast<const std::bad_alloc*>(&e) != nullptr) {
+        return "Zu wenig Arbeitsspeicher";
+    }
+    return e.what();
+}

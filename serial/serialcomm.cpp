@@ -331,7 +331,7 @@ std::uint32_t TCustomComm::ProcessCommEvent(std::uint32_t mask) {
     } catch (const Exception& e) {
         DoFatalError(1, static_cast<std::uint32_t>(errno), true, e.Message());
     } catch (const std::exception& e) {
-        DoFatalError(1, static_cast<std::uint32_t>(errno), true, e.what());
+        DoFatalError(1, static_cast<std::uint32_t>(errno), true, ExceptionMessage(e));
     }
     return unread;
 }

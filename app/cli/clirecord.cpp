@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <optional>
@@ -76,7 +77,7 @@ void printHelp(std::FILE* out) {
         "\n"
         "Prints the status bar texts as they change and a summary at the end. Messages the\n"
         "window shows in a box go to standard error. Exit status: 0 normal end, 1 stopped by\n"
-        "the program (overflow, memory maximum, an error), 2 bad arguments.\n",
+        "the program (overflow, memory maximum, device unplugged, an error), 2 bad arguments.\n",
         out);
 }
 
@@ -211,6 +212,21 @@ std::string shownText(const std::string& message) {
     return message;
 }
 
+// Line breaks of the window's texts (CR LF or a lone CR, as in the open error) as a terminal
+// needs them: a bare CR would return to the start of the line and overwrite the text before it.
+std::string terminalText(std::string text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r') {
+            out += text[i];
+        } else if (i + 1 >= text.size() || text[i + 1] != '\n') {
+            out += '\n';
+        }
+    }
+    return out;
+}
+
 // The window's side of the pipeline, on a terminal or a pipe.
 class RecordHost : public AcquisitionHost {
 public:
@@ -221,6 +237,7 @@ public:
     Acquisition* Acq = nullptr;
     bool ProgramStopped = false; // a stop condition of the program ended the run
     bool Stopped = false;        // the Stop action has run
+    bool DeviceLost = false;     // the port closed itself: the device failed
     std::vector<float> LineTimes;
     std::uint64_t Blocks = 0;
     std::uint32_t LargestBlock = 0;
@@ -244,9 +261,17 @@ public:
     bool PortActive() const override { return m_comm != nullptr ? m_comm->Active() : m_active; }
     void SetPortActive(bool active) override {
         if (m_comm != nullptr) {
+            m_closingPort = !active;
             m_comm->SetActive(active);
+            m_closingPort = false;
         }
         m_active = active;
+    }
+    // The component's OnClose: a close this host did not ask for is a device failure.
+    void PortClosed() {
+        if (!m_closingPort) {
+            DeviceLost = true;
+        }
     }
     void StopButtonClick() override {
         Stopped = true;
@@ -264,13 +289,13 @@ public:
     void ProcessMessages() override { QCoreApplication::processEvents(); }
     void ShowMessage(const std::string& text) override {
         ProgramStopped = true;
-        printPanels(true);
-        std::fprintf(stderr, "%s\n", text.c_str());
+        endLine();
+        std::fprintf(stderr, "%s\n", terminalText(text).c_str());
     }
     void ShowException(const std::string& message) {
         ProgramStopped = true;
-        printPanels(true);
-        std::fprintf(stderr, "%s\n", shownText(message).c_str());
+        endLine();
+        std::fprintf(stderr, "%s\n", terminalText(shownText(message)).c_str());
     }
     void NoteBlock(std::uint32_t size) {
         ++Blocks;
@@ -314,6 +339,7 @@ private:
     bool m_terminal;
     bool m_quiet;
     bool m_active = true;
+    bool m_closingPort = false;
     bool m_dirty = false;
     bool m_lineOpen = false;
     std::string m_panels[3];
@@ -369,7 +395,7 @@ void recordFile(const Options& o, Acquisition& acq, RecordHost& host,
     }
 }
 
-void recordPort(const Options& o, TSerialComm& comm,
+void recordPort(const Options& o, TSerialComm& comm, Acquisition& acq, RecordHost& host,
                 const std::optional<Clock::time_point>& deadline) {
     if (!o.port.empty() && o.port.front() == '/') {
         comm.SetDeviceName(o.port);
@@ -390,7 +416,10 @@ void recordPort(const Options& o, TSerialComm& comm,
     while (comm.Active() && !pastDeadline(deadline)) {
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
-    comm.SetActive(false);
+    if (host.DeviceLost && !host.Stopped) {
+        acq.ConnectionLost();
+    }
+    host.SetPortActive(false);
 }
 
 } // namespace
@@ -418,6 +447,9 @@ int runRecord(int argc, char** argv) {
     MainThreadInvoker invoker;
     if (!o.port.empty()) {
         comm = std::make_unique<TSerialComm>();
+        // The window's line: no flow control (the component's own default is hardware
+        // handshake, which would stall a device that does not drive CTS).
+        comm->SetStreamProtocol(spNone);
         comm->SetBufferInSize(32768);
         comm->SetBufferOutSize(1024);
         comm->SetMainThreadInvoker(invoker.Invoker());
@@ -439,6 +471,7 @@ int runRecord(int argc, char** argv) {
             QCoreApplication::processEvents();
             host.StopButtonClick();
         };
+        comm->OnClose = [&](TCommBaseIO*) { host.PortClosed(); };
         comm->SetShowException([&](const Exception& e) { host.ShowException(e.Message()); });
     }
 
@@ -452,19 +485,17 @@ int runRecord(int argc, char** argv) {
     try {
         acq.Start(o.settings);
         if (comm) {
-            recordPort(o, *comm, deadline);
+            recordPort(o, *comm, acq, host, deadline);
         } else {
             recordFile(o, acq, host, deadline);
         }
     } catch (const BadArgument& e) {
         std::fprintf(stderr, "plotmira-cli record: %s\n", e.text.c_str());
         return 2;
-    } catch (const Exception& e) {
+    } catch (const std::exception& e) {
         // What the serial component's guard and the window's exception display would do.
-        if (comm) {
-            comm->SetActive(false);
-        }
-        host.ShowException(e.Message());
+        host.SetPortActive(false);
+        host.ShowException(ExceptionMessage(e));
         host.StopButtonClick();
     }
     if (!host.Stopped) {
@@ -476,17 +507,20 @@ int runRecord(int argc, char** argv) {
     // A run that failed before its first sample (no port, unreadable input) recorded nothing:
     // writing would only replace an earlier recording of the same name with an empty one.
     const bool nothingRecorded = host.ProgramStopped && acq.SampleCount == 0;
-    try {
-        if (!nothingRecorded && !o.output.empty()) {
-            chart.SaveItemsToFile(o.output);
+    // Each output on its own: a session file that cannot be written must not cost the bitmap.
+    const auto writeOutput = [&](const std::string& name, const std::function<void()>& write) {
+        if (nothingRecorded || name.empty()) {
+            return;
         }
-        if (!nothingRecorded && !o.bmp.empty()) {
-            chart.ExportBitmap(o.bmp, true);
+        try {
+            write();
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "%s\n", terminalText(shownText(ExceptionMessage(e))).c_str());
+            status = 1;
         }
-    } catch (const Exception& e) {
-        std::fprintf(stderr, "%s\n", shownText(e.Message()).c_str());
-        status = 1;
-    }
+    };
+    writeOutput(o.output, [&] { chart.SaveItemsToFile(o.output); });
+    writeOutput(o.bmp, [&] { chart.ExportBitmap(o.bmp, true); });
     std::printf("samples %lld, blocks %llu, largest block %u bytes, line time median %.3f ms, "
                 "99th percentile %.3f ms\n",
                 static_cast<long long>(acq.SampleCount),

@@ -124,6 +124,11 @@ void Acquisition::overflowStop() {
     m_host.StopButtonClick();
 }
 
+void Acquisition::ConnectionLost() {
+    m_host.StopButtonClick();
+    m_host.ShowMessage("Com Verbindung unterbrochen");
+}
+
 float Acquisition::scaled(std::string_view text, float factor, float offset) {
     RawValue = numbers::ParseLineSingle(text);
     return numbers::StoreSingle(static_cast<double>(RawValue) * factor + offset);

@@ -100,6 +100,11 @@ public:
     // closed.
     void SerialComm1CommError(std::uint32_t CommCode);
 
+    // The port closed itself during the run because the device failed (unplugged, hung up):
+    // returns to idle through the Stop action, then shows "Com Verbindung unterbrochen". The
+    // samples recorded so far stay on the chart.
+    void ConnectionLost();
+
     // One complete line, without terminator: parses, scales, shows and plots one sample.
     void ProcessLine(std::string_view Line);
 

@@ -260,9 +260,17 @@ bool TForm1::PortActive() const {
 }
 
 void TForm1::SetPortActive(bool active) {
-    if (SerialComm1 != nullptr) {
-        SerialComm1->SetActive(active);
+    if (SerialComm1 == nullptr) {
+        return;
     }
+    const bool wasClosing = m_closingPort;
+    m_closingPort = !active;
+    struct Restore {
+        bool& flag;
+        bool value;
+        ~Restore() { flag = value; }
+    } restore{m_closingPort, wasClosing};
+    SerialComm1->SetActive(active);
 }
 
 void TForm1::EnableMainMenu() {

@@ -200,6 +200,9 @@ public:
                               bool& flFlashBuffers);
     void SerialComm1FatalError(std::uint32_t ErrorCode, std::uint32_t Detail,
                                const std::string& ErrorMsg, bool& RaiseException);
+    // The port was closed. When the window did not close it, the device failed during the run:
+    // the window returns to idle and says so, once the component's shutdown has ended.
+    void SerialComm1Close();
 
     // AcquisitionHost: the pipeline's view of the window.
     void SetLabel10(const std::string& text) override;
@@ -233,6 +236,7 @@ private:
     void setUpSerialComm();
     void shutDownSerialComm();
     void applyPortFields();
+    void connectionLost();
     // form1files.cpp
     QFileDialog& fileDialog(bool save);
     QString runFileDialog(const FileDialogRequest& request);
@@ -247,4 +251,5 @@ private:
     FileDialogRunner m_fileDialogRunner;
     std::function<void()> m_terminate;
     bool m_closing = false;
+    bool m_closingPort = false; // the window itself is closing the port
 };

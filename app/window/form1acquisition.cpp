@@ -66,6 +66,7 @@ void TForm1::setUpSerialComm() {
                               const std::string& ErrorMsg, bool& RaiseException) {
         SerialComm1FatalError(ErrorCode, Detail, ErrorMsg, RaiseException);
     };
+    com.OnClose = [this](TCommBaseIO*) { SerialComm1Close(); };
     com.SetShowException(
         [](const Exception& e) { ShowRunTimeException(QString::fromStdString(e.Message())); });
     m_invoker = std::make_unique<MainThreadInvoker>();
@@ -79,6 +80,7 @@ void TForm1::shutDownSerialComm() {
     SerialComm1->OnAfterReceive = nullptr;
     SerialComm1->OnFatalError = nullptr;
     SerialComm1->OnCommError = nullptr;
+    SerialComm1->OnClose = nullptr;
     SerialComm1->SetActive(false);
     // Calls still on their way to the main thread are dropped from here on; a message worker
     // waiting for one is released.
@@ -109,6 +111,21 @@ void TForm1::SerialComm1FatalError(std::uint32_t, std::uint32_t, const std::stri
     ProcessMessages();
     setBusy(false);
     StopButtonClick();
+}
+
+void TForm1::SerialComm1Close() {
+    if (m_closingPort) {
+        return;
+    }
+    // The component is still inside its shutdown here; Stop and the message box come after it.
+    QMetaObject::invokeMethod(
+        this, [this] { runGuarded(&TForm1::connectionLost); }, Qt::QueuedConnection);
+}
+
+void TForm1::connectionLost() {
+    if (IsAcquiring() && !PortActive()) {
+        m_acquisition->ConnectionLost();
+    }
 }
 
 // ---- Start, Stop, Reset -----------------------------------------------------------------------

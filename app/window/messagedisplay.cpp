@@ -75,7 +75,7 @@ void ShowCurrentException(std::exception_ptr error) {
     } catch (const Exception& e) {
         ShowException(QString::fromStdString(e.Message()));
     } catch (const std::exception& e) {
-        ShowException(QString::fromLocal8Bit(e.what()));
+        ShowException(QString::fromLocal8Bit(ExceptionMessage(e).c_str()));
     } catch (...) {
         ShowException(QStringLiteral("Unbekannter Fehler"));
     }

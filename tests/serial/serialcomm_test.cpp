@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <grp.h>
+#include <new>
 #include <random>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -485,15 +486,19 @@ TEST(SerialCommReceive, HandlerClosingThePortGetsNoFurtherCall) {
 }
 
 TEST(SerialCommReceive, HandlerExceptionsReachFatalErrorThenTheExceptionDisplay) {
+    enum Kind { Program, Standard, OutOfMemory };
     const struct {
         const char* name;
         bool raise;
-        bool stdException;
+        Kind kind;
+        const char* text;
         std::size_t shown;
     } cases[] = {
-        {"program exception, shown", true, false, 1},
-        {"program exception, handler declines", false, false, 0},
-        {"standard exception, shown", true, true, 1},
+        {"program exception, shown", true, Program, "'1,2x' ist kein gültiger Gleitkommawert", 1},
+        {"program exception, handler declines", false, Program,
+         "'1,2x' ist kein gültiger Gleitkommawert", 0},
+        {"standard exception, shown", true, Standard, "kaputt", 1},
+        {"out of memory, in German", true, OutOfMemory, "Zu wenig Arbeitsspeicher", 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -508,14 +513,16 @@ TEST(SerialCommReceive, HandlerExceptionsReachFatalErrorThenTheExceptionDisplay)
         rig.onBlock = [&](std::uint32_t) {
             if (!thrown) {
                 thrown = true;
-                if (c.stdException) {
+                if (c.kind == Standard) {
                     throw std::runtime_error("kaputt");
+                }
+                if (c.kind == OutOfMemory) {
+                    throw std::bad_alloc();
                 }
                 throw EConvertError("'1,2x' ist kein gültiger Gleitkommawert");
             }
         };
-        const std::string text =
-            c.stdException ? "kaputt" : "'1,2x' ist kein gültiger Gleitkommawert";
+        const std::string text = c.text;
         ASSERT_TRUE(pty.write("first"));
         ASSERT_TRUE(rig.loop->runUntil([&] { return !rig.rec.fatalErrors.empty(); }));
         EXPECT_EQ(rig.rec.fatalErrors, std::vector<std::string>{text});

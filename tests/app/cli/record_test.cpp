@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <pty.h>
 #include <signal.h>
 #include <spawn.h>
 #include <string>
@@ -394,15 +395,83 @@ TEST_F(RecordTest, HelpDescribesTheOptions) {
     }
 }
 
+TEST_F(RecordTest, PortOpenedLikeTheWindowsUntilTheDeviceIsUnplugged) {
+    int master = -1;
+    int slave = -1;
+    char name[256] = {};
+    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    termios t{};
+    tcgetattr(slave, &t);
+    cfmakeraw(&t);
+    tcsetattr(slave, TCSANOW, &t);
+    close(slave); // the recorder must be the only one holding the device
+    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+    fcntl(master, F_SETFD, FD_CLOEXEC); // a copy in the recorder would keep the device alive
+    Process cli = spawn({kCli, "record", "--port", name, "-o", (dir / "run.pmx").string(), "--bmp",
+                         (dir / "run.bmp").string()},
+                        dir / "cli.out", dir / "cli.err");
+    // Feed lines until a few have been recorded (bytes written before the port opens wait).
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (readFile(dir / "cli.out").find("\n5 | ") == std::string::npos &&
+           std::chrono::steady_clock::now() < until) {
+        [[maybe_unused]] const ssize_t n = write(master, "2.5\r\n", 5);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    // A pty master reads and sets the termios of its slave: the port is open as the window
+    // opens it, without hardware or software flow control.
+    termios line{};
+    ASSERT_EQ(tcgetattr(master, &line), 0);
+    EXPECT_EQ(line.c_cflag & CRTSCTS, 0u);
+    EXPECT_EQ(line.c_iflag & (IXON | IXOFF), 0u);
+
+    close(master); // unplugged
+    const int status = waitFor(cli, std::chrono::seconds(20));
+    const std::string out = readFile(dir / "cli.out");
+    ASSERT_NE(out.find("\n5 | "), std::string::npos) << out << readFile(dir / "cli.err");
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(readFile(dir / "cli.err").find("Com Verbindung unterbrochen\n"), std::string::npos)
+        << readFile(dir / "cli.err");
+    // Every sample recorded before the device went is in the session and the bitmap.
+    const std::size_t at = out.find("samples ");
+    ASSERT_NE(at, std::string::npos) << out;
+    const std::size_t samples = std::stoul(out.substr(at + 8));
+    EXPECT_GE(samples, 5u);
+    EXPECT_EQ(readSession(dir / "run.pmx").size(), samples);
+    EXPECT_EQ(readFile(dir / "run.bmp").substr(0, 2), "BM");
+}
+
 TEST_F(RecordTest, MissingPortFailsWithTheOpenErrorAndKeepsAnEarlierRecording) {
     const std::string earlier(104 * 3, '\x11');
     { std::ofstream(dir / "run.pmx", std::ios::binary) << earlier; }
     const int status = record({"--port", (dir / "nothing").string(), "-o",
                                (dir / "run.pmx").string(), "--bmp", (dir / "run.bmp").string()});
     EXPECT_EQ(status, 1);
-    EXPECT_NE(readFile(dir / "cli.err").find("Open Error"), std::string::npos);
+    // The open error's line break reaches the terminal as a newline: a bare carriage return
+    // would overwrite the port name.
+    const std::string err = readFile(dir / "cli.err");
+    EXPECT_NE(err.find("Device \"" + (dir / "nothing").string() + "\" Open Error !!!\n"),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(err.find('\r'), std::string::npos) << err;
     EXPECT_EQ(readFile(dir / "run.pmx"), earlier) << "a failed start must not overwrite it";
     EXPECT_FALSE(fs::exists(dir / "run.bmp"));
+}
+
+TEST_F(RecordTest, SessionOntoAFifoWithoutReaderFailsAtOnceAndTheBitmapIsStillWritten) {
+    { std::ofstream(dir / "in.raw", std::ios::binary) << repeated("4\r\n", 10); }
+    ASSERT_EQ(mkfifo((dir / "run.pmx").c_str(), 0600), 0);
+    // A recorder waiting in open would be killed after the time limit (status -1).
+    EXPECT_EQ(record({"--input", (dir / "in.raw").string(), "-o", (dir / "run.pmx").string(),
+                      "--bmp", (dir / "run.bmp").string()},
+                     20),
+              1);
+    const std::string err = readFile(dir / "cli.err");
+    EXPECT_NE(err.find("Datei \"" + (dir / "run.pmx").string() +
+                       "\" kann nicht erstellt werden. Am anderen Ende der Pipe befindet sich "
+                       "kein Prozess.\n"),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(readFile(dir / "run.bmp").substr(0, 2), "BM");
 }
 
 TEST_F(RecordTest, BitmapIsWritten) {

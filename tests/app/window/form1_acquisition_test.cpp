@@ -60,6 +60,7 @@ TEST_F(Acquiring, StartPlotsWhatTheDeviceSendsAndStopReturnsToIdle) {
     device->Write("9\r\n");
     QTest::qWait(50);
     EXPECT_EQ(Acq().SampleCount, 3); // nothing is read after Stop
+    EXPECT_TRUE(Messages.empty());   // the window closed the port, no device failed
 }
 
 TEST_F(Acquiring, FieldsWithEitherSeparatorScaleTheSamples) {
@@ -240,14 +241,29 @@ TEST_F(Acquiring, ErrorBoxesAreTitledByWhereTheErrorIsShown) {
     EXPECT_EQ(boxes[1].icon, QMessageBox::Critical);
 }
 
-TEST_F(Acquiring, UnpluggedDeviceClosesThePortAndStopReturnsToIdle) {
+TEST_F(Acquiring, UnpluggedDeviceReturnsToIdleWithAMessageAndKeepsTheSamples) {
     auto device = Device();
     QTest::mouseClick(Form->StartButton, Qt::LeftButton);
-    device->Write("1\r\n");
-    ASSERT_TRUE(WaitFor([&] { return Acq().SampleCount == 1; }));
+    device->Write("1\r\n2\r\n");
+    ASSERT_TRUE(WaitFor([&] { return Acq().SampleCount == 2; }));
     device.reset();
-    ASSERT_TRUE(WaitFor([&] { return !Form->PortActive(); }));
+    ASSERT_TRUE(WaitFor([&] { return !Form->IsAcquiring(); }));
+    expectIdle(*Form);
+    EXPECT_FALSE(Form->CircularProgress->IsSpinning());
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0], QStringLiteral("Com Verbindung unterbrochen"));
+    EXPECT_TRUE(Exceptions.empty());
+    EXPECT_EQ(Form->PlotChart1->ItemCount(), 2);
+
+    // The device is back: the next run works and ends without the message.
+    device = Device();
+    QTest::mouseClick(Form->StartButton, Qt::LeftButton);
+    device->Write("3\r\n");
+    ASSERT_TRUE(WaitFor([&] { return Acq().SampleCount == 1; }));
     QTest::mouseClick(Form->StopButton, Qt::LeftButton);
+    device.reset();
+    QTest::qWait(50);
+    EXPECT_EQ(Messages.size(), 1u);
     expectIdle(*Form);
 }
 

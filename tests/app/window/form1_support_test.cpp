@@ -30,6 +30,7 @@
 #include <QTranslator>
 #include <atomic>
 #include <gtest/gtest.h>
+#include <new>
 #include <thread>
 
 namespace {
@@ -91,11 +92,13 @@ TEST(ExceptionDisplay, GuardedHandlersShowWhatTheyThrow) {
     RunGuarded([] { throw std::runtime_error("kaputt"); });
     RunGuarded([] { throw 42; });
     RunGuarded([] {});
+    RunGuarded([] { throw std::bad_alloc(); }); // out of memory, e.g. loading a huge session
     SetExceptionSink(nullptr);
-    ASSERT_EQ(shown.size(), 3u);
+    ASSERT_EQ(shown.size(), 4u);
     EXPECT_EQ(shown[0], QString::fromUtf8("Gleitkommaüberlauf."));
     EXPECT_EQ(shown[1], QStringLiteral("kaputt."));
     EXPECT_EQ(shown[2], QStringLiteral("Unbekannter Fehler."));
+    EXPECT_EQ(shown[3], QStringLiteral("Zu wenig Arbeitsspeicher."));
 }
 
 // The program's messages: an empty title, kept empty on screen (the window system would fill an
