@@ -1093,7 +1093,7 @@ private:
         return {};
     }
 
-    // Device loss: the port closes itself; the window stays acquiring until Stop.
+    // Device loss: the port closes itself, and the window returns to idle with a message.
     std::string unplug(int com) {
         Model& m = M();
         if (m_devices.count(com) == 0) {
@@ -1109,6 +1109,9 @@ private:
             if (!QTest::qWaitFor([&] { return !m_form->PortActive(); }, 5000)) {
                 return "the port stayed open after its device was unplugged";
             }
+            if (!QTest::qWaitFor([&] { return !m_form->IsAcquiring(); }, 5000)) {
+                return "the window stayed acquiring after its device was unplugged";
+            }
             modelDeviceLost();
         }
         QCoreApplication::processEvents();
@@ -1117,8 +1120,8 @@ private:
 
     // What the window does when the device of the open port goes away during acquisition.
     void modelDeviceLost() {
-        Model& m = M();
-        m.PortActive = false;
+        modelStop();
+        M().Messages.push_back("Com Verbindung unterbrochen");
     }
 
     // ---- Comparison ----
