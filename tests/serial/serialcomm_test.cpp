@@ -5,6 +5,7 @@
 #include "serial/deviceaccess.h"
 #include "serial/serialcomm.h"
 #include "tests/serial/ptyfixture.h"
+#include "tests/support/lineerrorplatform.h"
 
 #include <gtest/gtest.h>
 
@@ -564,21 +565,6 @@ TEST(SerialCommReceive, UnpluggedDeviceClosesThePortAndItOpensAgain) {
     EXPECT_TRUE(rig.waitFor(11));
     EXPECT_EQ(rig.rec.received, "beforeafter");
 }
-
-namespace {
-
-// Line errors cannot be produced on a pty: this layer adds them to the next status query.
-class LineErrorPlatform : public TPosixCommPlatform {
-public:
-    bool ClearCommError(int handle, std::uint32_t& errors, TComStat* stat) override {
-        const bool ok = TPosixCommPlatform::ClearCommError(handle, errors, stat);
-        errors |= pending.exchange(0);
-        return ok;
-    }
-    std::atomic<std::uint32_t> pending{0};
-};
-
-} // namespace
 
 TEST(SerialCommReceive, LineErrorsReachOnCommErrorAndTheBytesGoWithTheNextEvent) {
     for (bool flush : {false, true}) {

@@ -5,6 +5,7 @@
 
 #include "chart/control/plotchart.h"
 #include "serial/serialcomm.h"
+#include "tests/support/lineerrorplatform.h"
 
 #include <QAction>
 #include <QLabel>
@@ -159,22 +160,6 @@ TEST_F(Acquiring, OversizedBlockStopsWithBufferOverflow) {
     EXPECT_EQ(Acq().SampleCount, 0);
     expectIdle(*Form);
 }
-
-namespace {
-
-// Line errors cannot be produced on a pseudo-terminal: this layer adds them to the next status
-// query, as the driver's error counters would.
-class LineErrorPlatform : public TPosixCommPlatform {
-public:
-    bool ClearCommError(int handle, std::uint32_t& errors, TComStat* stat) override {
-        const bool ok = TPosixCommPlatform::ClearCommError(handle, errors, stat);
-        errors |= pending.exchange(0);
-        return ok;
-    }
-    std::atomic<std::uint32_t> pending{0};
-};
-
-} // namespace
 
 TEST_F(Acquiring, InputLostByTheDriverStopsWithBufferOverflowOtherLineErrorsDoNot) {
     auto platform = std::make_shared<LineErrorPlatform>();
