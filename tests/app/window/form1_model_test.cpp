@@ -31,69 +31,6 @@
 
 namespace {
 
-// ---- Devices ------------------------------------------------------------------------------------
-
-// A device on a pseudo-terminal linked as $PLOTMIRA_PORTS/COM<n>. The slave is closed once raw
-// mode is set: the program must be the only one holding the device open. Writes never block; a
-// full pty is drained by the program while the event loop runs.
-class ModelDevice {
-public:
-    ModelDevice(const QString& portsDir, int comNo) {
-        char name[256] = {};
-        int slave = -1;
-        if (openpty(&m_master, &slave, name, nullptr, nullptr) != 0) {
-            return;
-        }
-        termios raw{};
-        tcgetattr(slave, &raw);
-        cfmakeraw(&raw);
-        tcsetattr(slave, TCSANOW, &raw);
-        close(slave);
-        fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
-        m_link = QDir(portsDir).filePath(QStringLiteral("COM%1").arg(comNo));
-        if (symlink(name, QFile::encodeName(m_link).constData()) != 0) {
-            close(m_master);
-            m_master = -1;
-        }
-    }
-    ~ModelDevice() {
-        unlink(QFile::encodeName(m_link).constData());
-        if (m_master >= 0) {
-            close(m_master);
-        }
-    }
-    ModelDevice(const ModelDevice&) = delete;
-    ModelDevice& operator=(const ModelDevice&) = delete;
-
-    bool Ok() const { return m_master >= 0; }
-
-    // False when the pty stayed full for several seconds (nobody reads).
-    bool Write(const std::string& bytes) const {
-        std::size_t done = 0;
-        auto lastProgress = std::chrono::steady_clock::now();
-        while (done < bytes.size()) {
-            const ssize_t n = ::write(m_master, bytes.data() + done, bytes.size() - done);
-            if (n > 0) {
-                done += static_cast<std::size_t>(n);
-                lastProgress = std::chrono::steady_clock::now();
-                continue;
-            }
-            if (n < 0 && errno != EAGAIN && errno != EINTR && errno != EIO) {
-                return false;
-            }
-            if (std::chrono::steady_clock::now() - lastProgress > std::chrono::seconds(10)) {
-                return false;
-            }
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        }
-        return true;
-    }
-
-private:
-    int m_master = -1;
-    QString m_link;
-};
-
 // ---- Steps --------------------------------------------------------------------------------------
 
 enum class Act {
@@ -534,7 +471,7 @@ private:
 
     void plug(int com) {
         if (m_devices.count(com) == 0) {
-            auto device = std::make_unique<ModelDevice>(m_ports.path(), com);
+            auto device = std::make_unique<FakeDevice>(m_ports.path(), com);
             if (device->Ok()) {
                 m_devices[com] = std::move(device);
             }
@@ -1338,7 +1275,7 @@ private:
     QTemporaryDir m_ports;
     QTemporaryDir m_files;
     std::unique_ptr<TForm1> m_form;
-    std::map<int, std::unique_ptr<ModelDevice>> m_devices;
+    std::map<int, std::unique_ptr<FakeDevice>> m_devices;
     std::map<int, std::string> m_queued; // bytes waiting in a device's pty for the next open
     std::vector<std::string> m_messages;
     std::vector<std::string> m_exceptions;

@@ -24,6 +24,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtGlobal>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
@@ -54,9 +55,13 @@ public:
         tcsetattr(slave, TCSANOW, &raw);
         close(slave);
         fcntl(m_master, F_SETFD, FD_CLOEXEC);
+        // Writes must not block: the program drains the pty on this same thread.
+        fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
         m_link = QDir(portsDir).filePath(QStringLiteral("COM%1").arg(comNo));
         if (symlink(name, QFile::encodeName(m_link).constData()) != 0) {
             ADD_FAILURE() << "symlink failed";
+            close(m_master);
+            m_master = -1;
         }
     }
     ~FakeDevice() {
@@ -68,16 +73,29 @@ public:
     FakeDevice(const FakeDevice&) = delete;
     FakeDevice& operator=(const FakeDevice&) = delete;
 
-    void Write(const std::string& bytes) const {
+    bool Ok() const { return m_master >= 0; }
+
+    // Runs the event loop while the pty is full, so that the program drains it. False when it
+    // stayed full for several seconds (nobody reads) or the write failed.
+    bool Write(const std::string& bytes) const {
         std::size_t done = 0;
+        auto lastProgress = std::chrono::steady_clock::now();
         while (done < bytes.size()) {
             const ssize_t n = ::write(m_master, bytes.data() + done, bytes.size() - done);
             if (n > 0) {
                 done += static_cast<std::size_t>(n);
-            } else {
-                QCoreApplication::processEvents(); // the reader drains the pty meanwhile
+                lastProgress = std::chrono::steady_clock::now();
+                continue;
             }
+            if (n < 0 && errno != EAGAIN && errno != EINTR && errno != EIO) {
+                return false;
+            }
+            if (std::chrono::steady_clock::now() - lastProgress > std::chrono::seconds(10)) {
+                return false;
+            }
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         }
+        return true;
     }
 
 private:
