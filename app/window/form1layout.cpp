@@ -113,9 +113,11 @@ void TForm1::buildLayout() {
     for (std::size_t i = 0; i < StatusPanels.size(); ++i) {
         auto* panel = new QLabel(StatusBar);
         panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        panel->setFixedWidth(200);
         panel->setFrameShape(QFrame::Panel);
         panel->setFrameShadow(QFrame::Sunken);
+        // One line of text is as high whatever it says: with the size fixed, the texts that
+        // change with every line do not make the window lay itself out again.
+        panel->setFixedSize(200, panel->sizeHint().height());
         StatusBar->addWidget(panel);
         StatusPanels[i] = panel;
     }
