@@ -15,6 +15,10 @@ int LiveTexts::Add(QLabel* label) {
     entry.label = label;
     entry.shown = label->text().toStdString();
     m_entries.push_back(std::move(entry));
+    // Texts that wait go out with any repaint of their window: the frame's picture is then
+    // complete, and no second repaint follows for them.
+    connect(FramePacer::Of(label), &FramePacer::FrameDue, this, &LiveTexts::Flush,
+            Qt::UniqueConnection);
     return static_cast<int>(m_entries.size()) - 1;
 }
 

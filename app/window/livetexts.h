@@ -2,9 +2,11 @@
 // The texts the sample pipeline sets for every line (the live value and the status panels),
 // handed to their labels at most once per display frame each. A text that differs from the
 // shown one goes out at once when its label has not changed for a frame; otherwise it waits for
-// the end of that frame, and only the newest text of the frame is shown. Setting a label's text
-// costs a layout request and a repaint; at thousands of lines per second only the last one of a
-// frame can ever be seen.
+// the end of that frame, or for the window's next repaint if that comes first (FramePacer), and
+// only the newest text is shown. Setting a label's text costs a layout request and a repaint; at
+// thousands of lines per second only the last one of a frame can ever be seen.
+
+#include "chart/control/framepacer.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -17,7 +19,7 @@ class QLabel;
 
 class LiveTexts : public QObject {
 public:
-    static constexpr std::int64_t kFrameNs = 10'000'000; // 100 Hz
+    static constexpr std::int64_t kFrameNs = FramePacer::kFrameNs;
 
     explicit LiveTexts(QObject* parent = nullptr);
 

@@ -3,6 +3,7 @@
 #include "base/exception.h"
 #include "chart/control/axispainter.h"
 #include "chart/control/bmpwriter.h"
+#include "chart/control/framepacer.h"
 #include "chart/control/itemcache.h"
 #include "chart/control/itempainter.h"
 #include "chart/control/qpaintercanvas.h"
@@ -53,9 +54,6 @@ struct TCustomPlotChart::Cache {
 TCustomPlotChart::TCustomPlotChart(QWidget* parent)
     : QWidget(parent), m_cache(std::make_unique<Cache>()),
       m_itemCache(std::make_unique<ItemCache>()), m_mouse(std::make_unique<ChartMouse>(*this)) {
-    m_frameTimer.setSingleShot(true);
-    m_frameTimer.setTimerType(Qt::PreciseTimer);
-    connect(&m_frameTimer, &QTimer::timeout, this, [this] { flushScreenUpdate(); });
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
     resize(Width(), Height());
@@ -353,22 +351,13 @@ void TCustomPlotChart::scheduleScreenUpdate(const QRect& area) {
         return; // the paint under way shows the picture
     }
     m_screenDue |= area;
-    // No screen shows more than its refresh rate: the first picture after a pause goes out at
-    // once, later ones at most once per frame, the newest one at the end of the frame.
-    const std::int64_t now = m_frameClock.isValid() ? m_frameClock.nsecsElapsed() : -1;
-    if (now < 0 || now - m_lastScreenUpdate >= kFrameNs) {
-        flushScreenUpdate();
-    } else if (!m_frameTimer.isActive()) {
-        m_frameTimer.start(static_cast<int>((kFrameNs - (now - m_lastScreenUpdate)) / 1000000) + 1);
-    }
+    flushScreenUpdate();
 }
 
 void TCustomPlotChart::flushScreenUpdate() {
-    m_frameTimer.stop();
-    if (!m_frameClock.isValid()) {
-        m_frameClock.start();
-    }
-    m_lastScreenUpdate = m_frameClock.nsecsElapsed();
+    // No screen shows more than its refresh rate: the window's pacer lets the repaint through
+    // at once or at the start of the next display frame, together with whatever else changed.
+    FramePacer::Of(this);
     if (!m_screenDue.isEmpty()) {
         m_presentPending = true;
         update(m_screenDue);
@@ -397,7 +386,7 @@ void TCustomPlotChart::paintEvent(QPaintEvent* event) {
     }
     m_presentPending = false;
     if (event->rect().contains(m_screenDue)) {
-        m_screenDue = QRect(); // shown now; the frame timer finds nothing left
+        m_screenDue = QRect(); // shown now
     }
     QPainter painter(this);
     const QImage& shown = ShownImage();

@@ -51,13 +51,11 @@ public:
     void DrawChartBackground(Canvas& canvas);
 
     // Copies `image` onto the shown picture at (x, y) and schedules the widget's repaint. The
-    // screen follows at most once per display frame (kFrameNs): a picture presented within a
-    // frame of the last screen update reaches the screen at the end of that frame.
+    // screen follows at most once per display frame (FramePacer): a picture presented within a
+    // frame of the window's last repaint reaches the screen at the start of the next frame.
     virtual void Present(const QImage& image, int x, int y);
     // The picture the widget shows (the last presented state), Width() × Height().
     const QImage& ShownImage() const { return m_shownIsChart ? m_chartImage : m_shown; }
-
-    static constexpr std::int64_t kFrameNs = 10'000'000; // 100 Hz
 
     const QImage& ChartImage() const { return m_chartImage; }
     const QImage& PlotImage() const { return m_plotImage; }
@@ -156,11 +154,8 @@ private:
     bool m_inPaintEvent = false;
     // What the next Present of the chart image changed; null: everything.
     QRect m_presentArea;
-    // Screen updates: the area not yet handed to update(), the frame timer and clock.
+    // The area not yet handed to update().
     QRect m_screenDue;
-    QTimer m_frameTimer;
-    QElapsedTimer m_frameClock;
-    std::int64_t m_lastScreenUpdate = 0;
 };
 
 // The published chart control.

@@ -4,6 +4,7 @@
 
 #include <QLabel>
 #include <QTest>
+#include <QVBoxLayout>
 #include <gtest/gtest.h>
 
 namespace {
@@ -63,4 +64,29 @@ TEST(LiveTexts, FlushShowsWaitingTextsAndSetNowReplacesThem) {
     t.panel.setText(QStringLiteral("x"));
     t.texts.SetNow(t.panelIndex, "2");
     EXPECT_EQ(t.panel.text(), QStringLiteral("2"));
+}
+
+TEST(LiveTexts, WaitingTextsGoOutWithAnyRepaintOfTheirWindow) {
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* value = new QLabel(&window);
+    auto* other = new QLabel(&window);
+    layout->addWidget(value);
+    layout->addWidget(other);
+    LiveTexts texts;
+    const int index = texts.Add(value);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+    texts.Set(index, "1");
+    texts.Set(index, "2");
+    EXPECT_EQ(value->text(), QStringLiteral("1"));
+    // Once the frame is over, whatever repaints the window brings the waiting text along.
+    const std::int64_t frame = FramePacer::Now() / FramePacer::kFrameNs;
+    while (FramePacer::Now() / FramePacer::kFrameNs == frame) {
+        QTest::qWait(1);
+    }
+    other->setText(QStringLiteral("x"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(value->text(), QStringLiteral("2"));
 }
