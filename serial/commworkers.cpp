@@ -2,6 +2,7 @@
 
 #include "serial/serialcomm.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -19,19 +20,32 @@ void signalFd(int fd) {
     [[maybe_unused]] const ssize_t n = ::write(fd, &one, sizeof one);
 }
 
-// A device that trickles (a line at a time) would cost one hand-off to the main thread per line.
-// When little is queued after a delivery, the next event waits this long for more to gather; a
-// fast stream keeps the queue filled and waits for nothing.
-constexpr int kGatherMs = 1;
+// A device that trickles (a line at a time) would cost one hand-off to the main thread per line,
+// and each hand-off wakes three threads. When little is queued after a delivery, the next event
+// waits up to kGatherMs for more to gather, or until kGatherBytes are queued: it looks after 1 ms
+// and then sleeps as long as the queue takes to fill at the rate it just saw. A fast stream
+// keeps the queue filled and waits for nothing.
+constexpr int kGatherMs = 8;
 constexpr long kGatherBytes = 1024;
 
 void gatherTrickle(TCommLink& link) {
-    const long queued = link.platform->InputCount(link.handle);
-    if (queued < 0 || queued >= kGatherBytes) {
-        return;
+    long queued = link.platform->InputCount(link.handle);
+    int waited = 0;
+    int step = 1;
+    while (queued >= 0 && queued < kGatherBytes && waited < kGatherMs) {
+        pollfd stop{link.stopFd, POLLIN, 0};
+        if (::poll(&stop, 1, step) != 0) {
+            return; // stopping ends the wait at once
+        }
+        waited += step;
+        const long now = link.platform->InputCount(link.handle);
+        const long perMs = (now - queued) / step;
+        queued = now;
+        step = perMs > 0
+                   ? static_cast<int>(std::clamp<long>((kGatherBytes - now) / perMs, 1, kGatherMs))
+                   : kGatherMs;
+        step = std::min(step, kGatherMs - waited);
     }
-    pollfd stop{link.stopFd, POLLIN, 0};
-    ::poll(&stop, 1, kGatherMs); // stopping ends the wait at once
 }
 
 // Waits until the message worker acknowledged the event or stopping began.
