@@ -5,6 +5,7 @@
 
 #include <QFontMetrics>
 #include <QPoint>
+#include <algorithm>
 #include <map>
 #include <tuple>
 #include <utility>
@@ -28,13 +29,44 @@ const QFontMetrics& metricsOf(const TChartFont& font) {
 
 // Axis segments include both ends while a canvas line leaves out its end pixel: the line is drawn
 // one pixel beyond the segment's end. Segments are horizontal or vertical.
-void drawSegment(Canvas& canvas, const AxisSegment& s) {
+void drawSegment(Canvas& canvas, const AxisSegment& s, QPoint offset) {
     int dx = (s.X2 > s.X1) - (s.X2 < s.X1);
     const int dy = (s.Y2 > s.Y1) - (s.Y2 < s.Y1);
     if (dx == 0 && dy == 0) {
         dx = 1; // one pixel
     }
-    canvas.Line(QPoint(s.X1, s.Y1), QPoint(s.X2 + dx, s.Y2 + dy));
+    canvas.Line(QPoint(s.X1, s.Y1) + offset, QPoint(s.X2 + dx, s.Y2 + dy) + offset);
+}
+
+QRect segmentBounds(const AxisSegment& s) {
+    return QRect(QPoint(std::min(s.X1, s.X2), std::min(s.Y1, s.Y2)),
+                 QPoint(std::max(s.X1, s.X2), std::max(s.Y1, s.Y2)));
+}
+
+// What QPainterCanvas::TextOut(x, y, text) may paint: Qt's bounding rectangle covers at least
+// the pixels the glyphs cover; the advance box and a margin for antialiasing are added.
+QRect textBounds(const TChartFont& font, const QPaintDevice& device, const AxisText& text) {
+    if (text.Text.empty()) {
+        return {};
+    }
+    // Measuring shapes the text; a scrolling axis shows mostly the texts of the last layouts
+    // again. Relative to the text's position, per font and resolution.
+    using Key = std::tuple<std::string, int, int, int, std::string>;
+    static std::map<Key, QRect> known;
+    Key key(font.Name, font.Height, device.logicalDpiX(), device.logicalDpiY(), text.Text);
+    auto it = known.find(key);
+    if (it == known.end()) {
+        if (known.size() >= 4096) {
+            known.clear(); // bounded: an endless scroll shows ever new numbers
+        }
+        // The metrics of the font QPainterCanvas::SetFont selects on that device.
+        const QFontMetrics metrics(QPainterCanvas::ToQFont(font), &device);
+        const QString t = qs(text.Text);
+        const QRect ink = metrics.boundingRect(t).translated(0, metrics.ascent());
+        const QRect box(0, 0, metrics.horizontalAdvance(t), metrics.height());
+        it = known.emplace(key, (ink | box).adjusted(-2, -2, 2, 2)).first;
+    }
+    return it->second.translated(text.X, text.Y);
 }
 
 } // namespace
@@ -71,23 +103,43 @@ int QtTextMeasure::TextHeight(const TChartFont& font, const std::string&) const 
     return metricsOf(font).height();
 }
 
-void DrawAxis(Canvas& canvas, const AxisDrawing& axis) {
+void DrawAxis(Canvas& canvas, const AxisDrawing& axis, QPoint offset) {
     if (!axis.Visible) {
         return;
     }
     canvas.SetPen(CanvasPen{axis.Color, 1, psSolid});
     for (const AxisSegment& tick : axis.Ticks) {
-        drawSegment(canvas, tick);
+        drawSegment(canvas, tick, offset);
     }
-    drawSegment(canvas, axis.AxisLine);
+    drawSegment(canvas, axis.AxisLine, offset);
     canvas.SetBrush(CanvasBrush{0, true});
     canvas.SetFont(axis.Font);
     for (const AxisText& label : axis.Labels) {
-        canvas.TextOut(label.X, label.Y, qs(label.Text));
+        canvas.TextOut(label.X + offset.x(), label.Y + offset.y(), qs(label.Text));
     }
     if (axis.Caption) {
-        canvas.TextOut(axis.Caption->X, axis.Caption->Y, qs(axis.Caption->Text));
+        canvas.TextOut(axis.Caption->X + offset.x(), axis.Caption->Y + offset.y(),
+                       qs(axis.Caption->Text));
     }
+}
+
+QRect AxisBounds(const AxisDrawing& axis, const QPaintDevice& metricsDevice) {
+    if (!axis.Visible) {
+        return {};
+    }
+    // A segment is drawn one pixel beyond its end (drawSegment), which stays inside this
+    // rectangle grown by one.
+    QRect bounds = segmentBounds(axis.AxisLine).adjusted(-1, -1, 1, 1);
+    for (const AxisSegment& tick : axis.Ticks) {
+        bounds |= segmentBounds(tick).adjusted(-1, -1, 1, 1);
+    }
+    for (const AxisText& label : axis.Labels) {
+        bounds |= textBounds(axis.Font, metricsDevice, label);
+    }
+    if (axis.Caption) {
+        bounds |= textBounds(axis.Font, metricsDevice, *axis.Caption);
+    }
+    return bounds;
 }
 
 void DrawControlBackground(Canvas& canvas, const PlotChartCore& chart) {

@@ -5,6 +5,11 @@
 #include "chart/control/canvas.h"
 #include "chart/core/axisdrawing.h"
 
+#include <QPoint>
+#include <QRect>
+
+class QPaintDevice;
+
 #include <string>
 
 class PlotChartCore;
@@ -31,7 +36,12 @@ public:
 
 // Ticks and axis line in the axis colour (solid, width 1), then labels and caption in the axis
 // font with a transparent background. An invisible axis draws nothing.
-void DrawAxis(Canvas& canvas, const AxisDrawing& axis);
+// `offset` moves the whole drawing (a canvas on a part of the image draws the same pixels there).
+void DrawAxis(Canvas& canvas, const AxisDrawing& axis, QPoint offset = QPoint());
+// Every pixel DrawAxis may change on an image of `metricsDevice`'s resolution (conservative:
+// whole segments, the ink and advance boxes of the texts and two pixels around them); empty for
+// an invisible axis.
+QRect AxisBounds(const AxisDrawing& axis, const QPaintDevice& metricsDevice);
 
 // Background in WindColor over the whole control, the shadow (ssFlying or ssBox) with its two
 // corner squares, the black outline and the title at its anchor.

@@ -124,14 +124,23 @@ QRect ItemCache::Render(const PlotChartCore& chart, const QPalette& palette, QIm
     if (count > m_drawn) {
         m_valid = false; // until image, state and count agree again
         QPainterCanvas canvas(m_committed, palette);
-        BoundsCanvas bounds(canvas, m_committed.rect());
-        ItemPainter painter(chart, bounds, 0, 0, false);
-        painter.ResumeItems(m_state);
-        painter.DrawItems(chart.Items().subspan(static_cast<std::size_t>(m_drawn)));
-        m_state = painter.CurrentState();
+        const auto newItems = chart.Items().subspan(static_cast<std::size_t>(m_drawn));
+        if (afresh) {
+            // The whole image is handed on: where the items drew does not matter.
+            ItemPainter painter(chart, canvas, 0, 0, false);
+            painter.ResumeItems(m_state);
+            painter.DrawItems(newItems);
+            m_state = painter.CurrentState();
+        } else {
+            BoundsCanvas bounds(canvas, m_committed.rect());
+            ItemPainter painter(chart, bounds, 0, 0, false);
+            painter.ResumeItems(m_state);
+            painter.DrawItems(newItems);
+            m_state = painter.CurrentState();
+            changed |= bounds.Touched();
+        }
         m_drawn = count;
         m_valid = true;
-        changed |= bounds.Touched();
     }
     m_lastPending = pendingBounds(m_state) & m_committed.rect();
     changed = (changed | m_lastPending) & m_committed.rect();

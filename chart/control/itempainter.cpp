@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -52,7 +53,11 @@ std::vector<double> gridPositions(const TickList& ticks, double spacing, double 
 
 ItemPainter::ItemPainter(const PlotChartCore& chart, Canvas& canvas, int dx, int dy,
                          bool monochrome)
-    : m_chart(chart), m_canvas(canvas), m_dx(dx), m_dy(dy), m_monochrome(monochrome) {}
+    : m_chart(chart), m_canvas(canvas), m_dx(dx), m_dy(dy), m_monochrome(monochrome) {
+    for (int layer = 1; layer <= ChartLayers::kLayerCount; ++layer) {
+        m_mapping[static_cast<std::size_t>(layer - 1)] = chart.FastMappingOf(layer);
+    }
+}
 
 void ItemPainter::Paint(bool withGrid) {
     if (withGrid) {
@@ -65,13 +70,27 @@ void ItemPainter::Paint(bool withGrid) {
 }
 
 bool ItemPainter::toPlot(int layer, double x, double y, QPoint& out) const {
+    // Layers outside 1..16 map as layer 1 or 16, as DataToPixel clamps them.
+    const auto index = static_cast<std::size_t>(std::clamp(layer, 1, ChartLayers::kLayerCount) - 1);
+    Converted& last = m_converted[index];
+    // Bitwise equal coordinates (so -0 and 0 stay apart) have the same pixel.
+    if (last.Valid && std::memcmp(&last.X, &x, sizeof x) == 0 &&
+        std::memcmp(&last.Y, &y, sizeof y) == 0) {
+        out = last.Pixel;
+        return true;
+    }
     int px = 0;
     int py = 0;
-    if (!m_chart.DataToPixel(layer, x, y, px, py)) {
+    if (!m_mapping[index].Pixel(x, y, px, py) && !m_chart.DataToPixel(layer, x, y, px, py)) {
         return false;
     }
     out = QPoint(clampPixel(px) + m_dx - m_chart.MarginLeft(),
                  clampPixel(py) + m_dy - m_chart.MarginTop());
+    // Field by field: a whole-struct copy from a temporary stalls on store forwarding.
+    last.X = x;
+    last.Y = y;
+    last.Pixel = out;
+    last.Valid = true;
     return true;
 }
 

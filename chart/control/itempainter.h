@@ -3,6 +3,7 @@
 // order with pen-state comparisons and the 200-point polyline buffer, and the plot outline.
 
 #include "chart/control/canvas.h"
+#include "chart/core/chartlayers.h"
 
 #include <QPoint>
 #include <array>
@@ -65,4 +66,15 @@ private:
     bool m_monochrome;
 
     State m_state;
+
+    // Each layer's mapping, read once per pass: the transforms do not change during one.
+    std::array<ChartLayers::FastMapping, ChartLayers::kLayerCount> m_mapping{};
+    // The last point converted on each layer: a segment of a trend or two-channel run starts
+    // where the layer's previous one ended, so half the conversions are repeats.
+    struct Converted {
+        double X = 0, Y = 0;
+        QPoint Pixel;
+        bool Valid = false;
+    };
+    mutable std::array<Converted, ChartLayers::kLayerCount> m_converted{};
 };

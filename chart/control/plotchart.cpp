@@ -22,6 +22,26 @@ bool sameAxis(const AxisDrawing& a, const AxisDrawing& b) {
            a.Labels == b.Labels && a.AxisLine == b.AxisLine && a.Caption == b.Caption;
 }
 
+// Copies the pixels of `area` from `from` into `to` (same size, 32-bit) except those in `skip`.
+void copyOutside(const QImage& from, QImage& to, const QRect& area, const QRect& skip) {
+    const QRect hole = area & skip;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        const auto copy = [&](int left, int right) { // [left, right)
+            if (right > left) {
+                std::memcpy(to.scanLine(y) + static_cast<std::ptrdiff_t>(left) * 4,
+                            from.constScanLine(y) + static_cast<std::ptrdiff_t>(left) * 4,
+                            static_cast<std::size_t>(right - left) * 4);
+            }
+        };
+        if (hole.isEmpty() || y < hole.top() || y > hole.bottom()) {
+            copy(area.left(), area.right() + 1);
+        } else {
+            copy(area.left(), hole.left());
+            copy(hole.right() + 1, area.right() + 1);
+        }
+    }
+}
+
 } // namespace
 
 // Everything the chart image's pixels depend on. Building the image (text above all) costs far
@@ -202,25 +222,46 @@ void TCustomPlotChart::buildChartImage() {
     if (same && m_chartImageGeneration == m_cache->generation && m_chartImage.size() == size) {
         return;
     }
-    m_chartHoldsPlot = false;
-    if (m_cache->background.isNull() || m_cache->background.size() != size ||
-        !(m_cache->backgroundKey == key)) {
-        m_cache->background = QImage(size, QImage::Format_RGB32);
-        QPainterCanvas canvas(m_cache->background, palette());
-        DrawControlBackground(canvas, *this);
-        m_cache->backgroundKey = key;
-    }
-    // The background's pixels, then the axes over them: what one canvas drawing both gives, as
-    // the axes set pen, brush and font themselves. Copied into the old image's own pixels when
-    // it has them, which spares an allocation.
-    if (m_chartImage.size() != size || m_chartImage.format() != QImage::Format_RGB32 ||
-        !m_chartImage.isDetached()) {
-        m_chartImage = m_cache->background.copy();
+    // Paint and the bitmap export lay the plot image over its rectangle of the chart image
+    // whenever the chart image was drawn again; what lies below it there does not matter.
+    const QRect plotArea = PlotWidth() >= 0 && PlotHeight() >= 0
+                               ? QRect(MarginLeft(), MarginTop(), PlotWidth() + 1, PlotHeight() + 1)
+                               : QRect();
+    if (m_itemCacheEnabled && m_cache->valid && m_cache->key == key &&
+        m_chartImageGeneration == m_cache->generation && m_chartImage.size() == size &&
+        m_chartImage.format() == QImage::Format_RGB32 && m_chartImage.isDetached() &&
+        m_cache->background.size() == size && m_cache->backgroundKey == key) {
+        // Only axes changed (a scrolling range): the area they drew and draw is redrawn.
+        QRect dirty;
+        for (std::size_t a = 0; a < axes.size(); ++a) {
+            if (!sameAxis(axes[a], m_cache->axes[a])) {
+                dirty |=
+                    AxisBounds(m_cache->axes[a], m_chartImage) | AxisBounds(axes[a], m_chartImage);
+            }
+        }
+        dirty &= m_chartImage.rect();
+        if (dirty.intersects(plotArea)) {
+            m_chartHoldsPlot = false;
+        }
+        patchChartImage(dirty, plotArea, axes);
     } else {
-        std::memcpy(m_chartImage.bits(), m_cache->background.constBits(),
-                    static_cast<std::size_t>(m_chartImage.sizeInBytes()));
-    }
-    {
+        m_chartHoldsPlot = false;
+        if (m_cache->background.isNull() || m_cache->background.size() != size ||
+            !(m_cache->backgroundKey == key)) {
+            m_cache->background = QImage(size, QImage::Format_RGB32);
+            QPainterCanvas canvas(m_cache->background, palette());
+            DrawControlBackground(canvas, *this);
+            m_cache->backgroundKey = key;
+        }
+        // The background's pixels, then the axes over them: what one canvas drawing both gives,
+        // as the axes set pen, brush and font themselves. Copied into the old image's own pixels
+        // when it has them, which spares an allocation.
+        if (m_chartImage.size() != size || m_chartImage.format() != QImage::Format_RGB32 ||
+            !m_chartImage.isDetached()) {
+            m_chartImage = m_cache->background.copy();
+        } else {
+            copyOutside(m_cache->background, m_chartImage, m_chartImage.rect(), plotArea);
+        }
         QPainterCanvas canvas(m_chartImage, palette());
         for (const AxisDrawing& axis : axes) {
             DrawAxis(canvas, axis);
@@ -230,6 +271,27 @@ void TCustomPlotChart::buildChartImage() {
     m_cache->axes = std::move(axes);
     m_cache->valid = true;
     m_chartImageGeneration = ++m_cache->generation;
+}
+
+void TCustomPlotChart::patchChartImage(const QRect& dirty, const QRect& plotArea,
+                                       std::span<const AxisDrawing> axes) {
+    if (dirty.isEmpty()) {
+        return;
+    }
+    copyOutside(m_cache->background, m_chartImage, dirty, plotArea);
+    // A canvas on the dirty part alone: the axes that reach into it draw there exactly the
+    // pixels a drawing of the whole image gives (moved by whole pixels, clipped at its edges),
+    // in the same order; the others are not drawn at all.
+    QImage part(m_chartImage.scanLine(dirty.top()) + static_cast<std::ptrdiff_t>(dirty.left()) * 4,
+                dirty.width(), dirty.height(), m_chartImage.bytesPerLine(), QImage::Format_RGB32);
+    part.setDotsPerMeterX(m_chartImage.dotsPerMeterX());
+    part.setDotsPerMeterY(m_chartImage.dotsPerMeterY());
+    QPainterCanvas canvas(part, palette());
+    for (const AxisDrawing& axis : axes) {
+        if (AxisBounds(axis, m_chartImage).intersects(dirty)) {
+            DrawAxis(canvas, axis, -dirty.topLeft());
+        }
+    }
 }
 
 void TCustomPlotChart::Paint() {

@@ -19,6 +19,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 class ItemCache;
@@ -122,6 +123,10 @@ private:
     void syncControlSize();
     void openPaintGate();
     void buildChartImage();
+    // Redraws `dirty` of the chart image: background (outside `plotArea`) and the axes reaching
+    // into it.
+    void patchChartImage(const QRect& dirty, const QRect& plotArea,
+                         std::span<const AxisDrawing> axes);
     void sizePlotImage(QImage& image) const;
     void blankPlotImage(QImage& image);
     void drawItemsInto(QImage& image, bool withGrid, bool monochrome);

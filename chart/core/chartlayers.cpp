@@ -342,6 +342,16 @@ void ChartLayers::ComputeLayerTransforms() {
         if ((l.X->Logarithmic() && !(xlo > 0 && xhi > 0)) ||
             (l.Y->Logarithmic() && !(ylo > 0 && yhi > 0)))
             throw EChartError("Logarithmic axis must not be negative.");
+        const Transform::Inputs from{l.X->RangeLow(),  l.X->RangeHigh(),   l.Y->RangeLow(),
+                                     l.Y->RangeHigh(), l.X->Logarithmic(), l.Y->Logarithmic(),
+                                     m_width,          m_height,           m_marginLeft,
+                                     m_marginRight,    m_marginTop,        m_marginBottom,
+                                     m_shadowWidth};
+        // The same inputs give the same transform (NaN bounds never compare equal).
+        if (l.T.Computed && l.T.From == from)
+            continue;
+        l.T.From = from;
+        l.T.Computed = true;
         if (l.X->Logarithmic()) {
             xlo = std::log(xlo);
             xhi = std::log(xhi);
@@ -374,34 +384,6 @@ void ChartLayers::ComputeLayerTransforms() {
     }
 }
 
-namespace {
-
-// Pixels the double path handles; beyond them the clamping of the long double path applies.
-constexpr double kFastLimit = 1e9;
-
-// The pixel of k · v + o computed in double precision when it is certainly the pixel that the
-// long double computation rounds to, i.e. when the double result lies farther from the nearest
-// half-integer than the error of both computations can reach. The double error is at most
-// (2|k·v| + |o| + |r|) · 2⁻⁵³ (three roundings plus the rounded factors), the long double one
-// far smaller; the bound below is eight times as large. Ties and near-ties go to the caller.
-bool fastPixel(double k, double o, double v, int& pixel) {
-    const double kv = k * v;
-    const double r = kv + o;
-    if (!(std::fabs(r) < kFastLimit)) {
-        return false; // also NaN and infinities
-    }
-    const double floor = std::floor(r);
-    const double fraction = r - floor;
-    const double tolerance = (std::fabs(kv) + std::fabs(o) + std::fabs(r)) * 0x1p-50 + 0x1p-60;
-    if (std::fabs(fraction - 0.5) <= tolerance) {
-        return false;
-    }
-    pixel = static_cast<int>(floor) + (fraction > 0.5 ? 1 : 0);
-    return true;
-}
-
-} // namespace
-
 bool ChartLayers::DataToPixel(int layer, double x, double y, int& pixelX, int& pixelY) const {
     pixelX = pixelY = 0;
     if (std::isnan(x) || std::isnan(y))
@@ -409,8 +391,7 @@ bool ChartLayers::DataToPixel(int layer, double x, double y, int& pixelX, int& p
     const Layer& l = layerAt(layer);
     // Data items are converted by the thousand per repaint: double precision wherever it gives
     // the very pixel the long double computation below gives.
-    if (l.T.Fast && !l.X->Logarithmic() && !l.Y->Logarithmic() &&
-        fastPixel(l.T.dKx, l.T.dOx, x, pixelX) && fastPixel(l.T.dKy, l.T.dOy, y, pixelY)) {
+    if (FastMappingOf(layer).Pixel(x, y, pixelX, pixelY)) {
         return true;
     }
     long double px = 0, py = 0;
@@ -436,6 +417,12 @@ bool ChartLayers::DataToPixel(int layer, double x, double y, int& pixelX, int& p
     pixelX = roundPixel(px);
     pixelY = roundPixel(py);
     return true;
+}
+
+ChartLayers::FastMapping ChartLayers::FastMappingOf(int layer) const {
+    const Layer& l = layerAt(layer);
+    return FastMapping{l.T.dKx, l.T.dOx, l.T.dKy, l.T.dOy,
+                       l.T.Fast && !l.X->Logarithmic() && !l.Y->Logarithmic()};
 }
 
 bool ChartLayers::PixelToData(int layer, int pixelX, int pixelY, double& x, double& y) const {

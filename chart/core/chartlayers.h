@@ -8,6 +8,7 @@
 #include "chart/core/scaleprops.h"
 
 #include <array>
+#include <cmath>
 #include <memory>
 
 enum class TAxis { X, Y };
@@ -103,6 +104,42 @@ public:
     // rounded half to even; infinities clamp. Returns false (and 0, 0) when X or Y is NaN: the
     // caller skips the item.
     bool DataToPixel(int layer, double x, double y, int& pixelX, int& pixelY) const;
+
+    // A layer's mapping in double precision, for converting many points: Pixel gives the pixel
+    // DataToPixel gives wherever double precision provably reaches the same pixel, and false
+    // (caller asks DataToPixel) otherwise, also for NaN and far-off values.
+    struct FastMapping {
+        double Kx = 0, Ox = 0, Ky = 0, Oy = 0;
+        bool Usable = false; // linear axes, non-zero finite factors
+
+        bool Pixel(double x, double y, int& pixelX, int& pixelY) const {
+            return Usable && Round(Kx, Ox, x, pixelX) && Round(Ky, Oy, y, pixelY);
+        }
+        // The pixel of k · v + o when the double result lies farther from the nearest half
+        // pixel than the error of both computations can reach. The double error is at most
+        // (2|k·v| + |o| + |r|) · 2⁻⁵³ (three roundings plus the rounded factors), the long
+        // double one far smaller; the bound below is eight times as large. Ties and near-ties
+        // go to the caller.
+        static bool Round(double k, double o, double v, int& pixel) {
+            const double kv = k * v;
+            const double r = kv + o;
+            if (!(std::fabs(r) < kFastLimit)) {
+                return false; // also NaN and infinities
+            }
+            const double floor = std::floor(r);
+            const double fraction = r - floor;
+            const double tolerance =
+                (std::fabs(kv) + std::fabs(o) + std::fabs(r)) * 0x1p-50 + 0x1p-60;
+            if (std::fabs(fraction - 0.5) <= tolerance) {
+                return false;
+            }
+            pixel = static_cast<int>(floor) + (fraction > 0.5 ? 1 : 0);
+            return true;
+        }
+        // Pixels the double path handles; beyond them the clamping of DataToPixel applies.
+        static constexpr double kFastLimit = 1e9;
+    };
+    FastMapping FastMappingOf(int layer) const;
     // Chart pixel → data of a layer. Returns false and leaves x, y unchanged when the plot area
     // has no width or height (the transform cannot be inverted).
     bool PixelToData(int layer, int pixelX, int pixelY, double& x, double& y) const;
@@ -152,6 +189,17 @@ private:
         // non-zero and every value finite).
         double dKx = 0, dOx = 0, dKy = 0, dOy = 0;
         bool Fast = false;
+        // What the transform was computed from: a trend scroll changes one layer's range per
+        // line, and the other fifteen need not be computed again.
+        struct Inputs {
+            double XLow = 0, XHigh = 0, YLow = 0, YHigh = 0;
+            bool XLog = false, YLog = false;
+            int Width = 0, Height = 0, MarginLeft = 0, MarginRight = 0, MarginTop = 0,
+                MarginBottom = 0, ShadowWidth = 0;
+            bool operator==(const Inputs&) const = default;
+        };
+        Inputs From;
+        bool Computed = false;
     };
     struct Layer {
         std::unique_ptr<TScalePropsHoriz> X;

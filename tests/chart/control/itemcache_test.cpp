@@ -148,6 +148,22 @@ std::vector<Step> steps() {
                  }
              });
          }},
+        {"axes", 3,
+         // Axis settings that redraw only some axes of the chart image: the second Y axis
+         // (inside the left margin, next to the first), tick density, a caption.
+         [](Pair& p, std::mt19937& rng) {
+             const int pick = static_cast<int>(rng() % 3);
+             const int value = static_cast<int>(rng() % 4);
+             p.apply([pick, value](TPlotChart& c) {
+                 if (pick == 0) {
+                     c.Scale2Y().SetVisible(!c.Scale2Y().Visible());
+                 } else if (pick == 1) {
+                     c.Scale1Y().SetMinTicks(3 + 3 * value);
+                 } else {
+                     c.Scale1X().SetCaption(value % 2 ? "Anzahl Samples" : "t / ms");
+                 }
+             });
+         }},
         {"delete last", 2,
          [](Pair& p, std::mt19937&) {
              p.apply([](TPlotChart& c) { c.DeleteItem(c.ItemCount() - 1); });
