@@ -1,7 +1,12 @@
 // Receive throughput: a writer thread fills a pseudo-terminal as fast as it can with device
 // lines; the bytes are taken once by a plain poll/read loop and once through TSerialComm, whose
-// OnAfterReceive (on a "main thread" loop fed by the invoker) only counts. Prints MB/s of both,
-// their ratio and the distribution of the block sizes the handler saw.
+// OnAfterReceive (on a "main thread" loop fed by the invoker) only counts.
+//
+// One run of either path is at the mercy of the scheduler on a loaded machine (the same binary
+// gave 31 % and 285 % back to back), so the two paths run in interleaved pairs, alternating which
+// goes first, on the same pty set-up and byte count. Printed per pair and as median and range:
+// MB/s of both and their ratio, and the CPU seconds per GiB of the reading side (the process CPU
+// of the run less the writer thread's), which the scheduler disturbs far less than wall time.
 
 #include "serial/serialcomm.h"
 #include "tools/sim/linegenerator.h"
@@ -15,19 +20,22 @@
 #include <cstdio>
 #include <deque>
 #include <fcntl.h>
+#include <fstream>
 #include <mutex>
 #include <poll.h>
 #include <pty.h>
 #include <string>
+#include <sys/resource.h>
 #include <termios.h>
 #include <thread>
+#include <time.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
-constexpr std::size_t kTotalBytes = 64u << 20;
-constexpr int kRounds = 3;
+constexpr std::size_t kTotalBytes = 32u << 20;
+constexpr int kPairs = 9;
 
 // The slave is not held open: the serial component refuses a device that another process holds.
 struct Pty {
@@ -64,7 +72,31 @@ std::string deviceLines() {
     return block;
 }
 
-void writeAll(int fd, const std::string& block, std::size_t total) {
+double threadCpuSeconds() {
+    timespec ts{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+double processCpuSeconds() {
+    rusage u{};
+    ::getrusage(RUSAGE_SELF, &u);
+    const auto s = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    return s(u.ru_utime) + s(u.ru_stime);
+}
+
+std::string loadAverage() {
+    std::ifstream in("/proc/loadavg");
+    std::string one;
+    in >> one;
+    return one;
+}
+
+// Writes total bytes of the block, repeated; the CPU it used goes to cpu.
+void writeAll(int fd, const std::string& block, std::size_t total, double& cpu) {
+    const double cpu0 = threadCpuSeconds();
     std::size_t sent = 0;
     while (sent < total) {
         const std::size_t n = std::min(block.size(), total - sent);
@@ -73,9 +105,10 @@ void writeAll(int fd, const std::string& block, std::size_t total) {
             sent += static_cast<std::size_t>(w);
         } else if (w < 0 && errno != EINTR && errno != EAGAIN) {
             std::perror("write");
-            return;
+            break;
         }
     }
+    cpu = threadCpuSeconds() - cpu0;
 }
 
 // The "main thread": runs the calls the component's invoker hands over.
@@ -123,12 +156,50 @@ private:
     bool m_closed = false;
 };
 
-double plainLoop(const std::string& block) {
+struct RunFigures {
+    double mbPerSecond = 0;
+    double readerCpuPerGiB = 0; // process CPU of the run less the writer's, per GiB
+};
+
+// Wall time and reader CPU between start() and stop(), the writer running in between.
+class RunClock {
+public:
+    void start() {
+        m_cpu0 = processCpuSeconds();
+        m_t0 = std::chrono::steady_clock::now();
+    }
+    RunFigures stop(double writerCpu) const {
+        const double s =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - m_t0).count();
+        const double cpu = processCpuSeconds() - m_cpu0 - writerCpu;
+        return {kTotalBytes / s / 1e6, cpu * double(1u << 30) / kTotalBytes};
+    }
+
+private:
+    double m_cpu0 = 0;
+    std::chrono::steady_clock::time_point m_t0;
+};
+
+// The device opened and set up as the component does it (raw, reads never wait).
+int openLikeTheComponent(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    termios t{};
+    ::tcgetattr(fd, &t);
+    ::cfmakeraw(&t);
+    t.c_cc[VMIN] = 0;
+    t.c_cc[VTIME] = 0;
+    ::tcsetattr(fd, TCSANOW, &t);
+    return fd;
+}
+
+RunFigures plainLoop(const std::string& block) {
     Pty pty;
-    const int fd = ::open(pty.path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    const int fd = openLikeTheComponent(pty.path);
     std::vector<char> buffer(32768);
-    const auto start = std::chrono::steady_clock::now();
-    std::thread writer(writeAll, pty.master, std::cref(block), kTotalBytes);
+    RunClock clock;
+    double writerCpu = 0;
+    clock.start();
+    std::thread writer(writeAll, pty.master, std::cref(block), kTotalBytes, std::ref(writerCpu));
     std::size_t got = 0;
     while (got < kTotalBytes) {
         pollfd p{fd, POLLIN, 0};
@@ -138,22 +209,17 @@ double plainLoop(const std::string& block) {
             got += static_cast<std::size_t>(n);
         }
     }
-    const double s =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     writer.join();
+    const RunFigures figures = clock.stop(writerCpu);
     ::close(fd);
-    return kTotalBytes / s / 1e6;
+    return figures;
 }
 
-struct ComponentResult {
-    double mbPerSecond = 0;
-    std::uint64_t blocks = 0;
-};
-
-ComponentResult componentPath(const std::string& block, std::array<std::uint64_t, 7>& histogram) {
+RunFigures componentPath(const std::string& block, std::array<std::uint64_t, 7>& histogram,
+                         std::uint64_t& blocks) {
     Pty pty;
     MainLoop loop;
-    ComponentResult result;
+    RunFigures figures;
     {
         TSerialComm comm;
         comm.SetMainThreadInvoker(loop.invoker());
@@ -164,7 +230,7 @@ ComponentResult componentPath(const std::string& block, std::array<std::uint64_t
         std::size_t got = 0;
         comm.OnAfterReceive = [&](TCommBaseIO*, const char*, std::uint32_t n) {
             got += n;
-            ++result.blocks;
+            ++blocks;
             const int bucket = n < 64     ? 0
                                : n < 512  ? 1
                                : n < 1024 ? 2
@@ -175,44 +241,68 @@ ComponentResult componentPath(const std::string& block, std::array<std::uint64_t
             ++histogram[bucket];
         };
         comm.SetActive(true);
-        const auto start = std::chrono::steady_clock::now();
-        std::thread writer(writeAll, pty.master, std::cref(block), kTotalBytes);
+        RunClock clock;
+        double writerCpu = 0;
+        clock.start();
+        std::thread writer(writeAll, pty.master, std::cref(block), kTotalBytes,
+                           std::ref(writerCpu));
         loop.runUntil([&] { return got >= kTotalBytes; });
-        const double s =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         writer.join();
+        figures = clock.stop(writerCpu);
         comm.SetActive(false);
-        result.mbPerSecond = kTotalBytes / s / 1e6;
     }
     loop.close();
-    return result;
+    return figures;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
 } // namespace
 
 int main() {
     const std::string block = deviceLines();
-    std::vector<double> plain, component;
+    std::vector<double> plainMb, compMb, ratio, plainCpu, compCpu;
     std::array<std::uint64_t, 7> histogram{};
     std::uint64_t blocks = 0;
-    for (int round = 0; round < kRounds; ++round) {
-        plain.push_back(plainLoop(block));
-        const ComponentResult r = componentPath(block, histogram);
-        component.push_back(r.mbPerSecond);
-        blocks += r.blocks;
+    const std::string loadBefore = loadAverage();
+    std::printf("serial receive throughput, %zu MiB of two-channel lines per run, %d interleaved "
+                "pairs\n",
+                kTotalBytes >> 20, kPairs);
+    std::printf("%5s %12s %12s %7s %16s %16s\n", "pair", "plain MB/s", "comp MB/s", "ratio",
+                "plain CPU s/GiB", "comp CPU s/GiB");
+    for (int pair = 0; pair < kPairs; ++pair) {
+        // Alternating the order cancels a drift of the machine's load within a pair.
+        RunFigures p, c;
+        if (pair % 2 == 0) {
+            p = plainLoop(block);
+            c = componentPath(block, histogram, blocks);
+        } else {
+            c = componentPath(block, histogram, blocks);
+            p = plainLoop(block);
+        }
+        plainMb.push_back(p.mbPerSecond);
+        compMb.push_back(c.mbPerSecond);
+        ratio.push_back(c.mbPerSecond / p.mbPerSecond);
+        plainCpu.push_back(p.readerCpuPerGiB);
+        compCpu.push_back(c.readerCpuPerGiB);
+        std::printf("%5d %12.1f %12.1f %6.0f%% %16.2f %16.2f\n", pair + 1, p.mbPerSecond,
+                    c.mbPerSecond, 100 * ratio.back(), p.readerCpuPerGiB, c.readerCpuPerGiB);
     }
-    std::sort(plain.begin(), plain.end());
-    std::sort(component.begin(), component.end());
-    const double p = plain[kRounds / 2], c = component[kRounds / 2];
-    std::printf("serial receive throughput, %zu MiB of two-channel lines per run, median of %d\n",
-                kTotalBytes >> 20, kRounds);
-    std::printf("%-40s %10s\n", "path", "MB/s");
-    std::printf("%-40s %10.1f\n", "plain poll/read loop", p);
-    std::printf("%-40s %10.1f\n", "TSerialComm -> OnAfterReceive (main)", c);
-    std::printf("%-40s %9.0f%%   (target >= 80 %%, >= 5 MB/s)\n", "component / plain", 100 * c / p);
+    const auto [rmin, rmax] = std::minmax_element(ratio.begin(), ratio.end());
+    std::printf("%5s %12.1f %12.1f %6.0f%% %16.2f %16.2f\n", "med", median(plainMb), median(compMb),
+                100 * median(ratio), median(plainCpu), median(compCpu));
+    std::printf("\ncomponent / plain: median %.0f %%, range %.0f .. %.0f %%   (target >= 80 %%, "
+                ">= 5 MB/s)\n",
+                100 * median(ratio), 100 * *rmin, 100 * *rmax);
+    std::printf("reading-side CPU per GiB: plain %.2f s, component %.2f s; load %s -> %s\n",
+                median(plainCpu), median(compCpu), loadBefore.c_str(), loadAverage().c_str());
     std::printf("\nblock sizes seen by OnAfterReceive (%llu blocks, mean %.0f bytes)\n",
                 static_cast<unsigned long long>(blocks),
-                blocks ? double(kTotalBytes) * kRounds / blocks : 0.0);
+                blocks ? double(kTotalBytes) * kPairs / blocks : 0.0);
     const char* labels[] = {"1..63",      "64..511",    "512..1023", "1024..2047",
                             "2048..4094", "4095..8191", ">= 8192"};
     for (int i = 0; i < 7; ++i) {
