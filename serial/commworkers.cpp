@@ -28,7 +28,22 @@ void signalFd(int fd) {
 constexpr int kGatherMs = 8;
 constexpr long kGatherBytes = 1024;
 
+// An event that delivered a full tty read queue (a tty hands out at most 4095 bytes per read) came
+// from a device that outruns the reader. Right after such a read the queue is often empty for a
+// moment while the next bytes are on their way: the stream must not wait to gather (the device
+// side fills up and stalls meanwhile), and its next event is best handed over as soon as bytes
+// arrive, without the round trip through the comm-event worker. The look waits at most kLookMs.
+constexpr std::uint32_t kFastStreamBytes = 4095;
+constexpr int kLookMs = 1;
+
+bool fastStream(const TCommLink& link) {
+    return link.lastDelivered.load() >= kFastStreamBytes && link.leftUnread.load() == 0;
+}
+
 void gatherTrickle(TCommLink& link) {
+    if (fastStream(link)) {
+        return;
+    }
     long queued = link.platform->InputCount(link.handle);
     int waited = 0;
     int step = 1;
@@ -177,6 +192,14 @@ bool deliver(const std::shared_ptr<TCommLink>& link, std::function<void(TCustomC
     return true;
 }
 
+// Whether bytes arrive within kLookMs; false at once when stopping begins (the handle may be
+// closed then).
+bool inputQueued(TCommLink& link) {
+    std::lock_guard lock(link.lookMutex);
+    return !link.terminated.load() &&
+           link.platform->Wait(link.handle, true, link.stopFd, kLookMs) == TWaitResult::Input;
+}
+
 } // namespace
 
 void RunMsgThread(std::shared_ptr<TCommLink> link) {
@@ -187,9 +210,14 @@ void RunMsgThread(std::shared_ptr<TCommLink> link) {
         }
         if (message.kind == TCommMessage::ComEvent) {
             TCommLink* const l = link.get();
-            const bool ran = deliver(link, [l, mask = message.mask](TCustomComm& c) {
-                l->leftUnread.store(c.ProcessCommEvent(mask));
-            });
+            bool ran = true;
+            do {
+                ran = deliver(link, [l, mask = message.mask](TCustomComm& c) {
+                    const TCustomComm::TCommEventResult r = c.ProcessCommEvent(mask);
+                    l->leftUnread.store(r.unread);
+                    l->lastDelivered.store(r.delivered);
+                });
+            } while (ran && fastStream(*link) && inputQueued(*link));
             if (!ran) {
                 break;
             }

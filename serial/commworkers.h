@@ -49,6 +49,11 @@ struct TCommLink {
     std::atomic<bool> terminated{false};
     // Input count left unread by the last processed event (0: all read, poll again at once).
     std::atomic<std::uint32_t> leftUnread{0};
+    // Bytes the last processed event delivered: tells a fast stream from a trickle.
+    std::atomic<std::uint32_t> lastDelivered{0};
+    // Held around the message worker's look at the device; closing sets `terminated` and then
+    // takes it, so that no look touches a closed (or reused) handle.
+    std::mutex lookMutex;
     // Held around a component call made directly on the message worker (no invoker), so that a
     // closing thread can wait for it to end; recursive because a handler may close the port.
     std::recursive_mutex directCallMutex;
@@ -66,5 +71,7 @@ private:
 // queued bytes until they are read.
 void RunCommThread(std::shared_ptr<TCommLink> link);
 
-// Hands each comm event to the main thread (or runs it itself without an invoker).
+// Hands each comm event to the main thread (or runs it itself without an invoker). After an event
+// of a fast stream it looks at the device itself and hands the next event over at once while
+// bytes are queued, before it acknowledges.
 void RunMsgThread(std::shared_ptr<TCommLink> link);

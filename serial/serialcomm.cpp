@@ -244,6 +244,11 @@ void TCustomComm::StopThreads() {
     link->terminated.store(true);
     link->post({TCommMessage::Quit, 0});
     link->signalStop();
+    {
+        // A look at the device that began before `terminated` ends before the handle closes;
+        // it never waits (timeout 0).
+        std::lock_guard lock(link->lookMutex);
+    }
     if (!link->invoker) {
         // Events run on the message worker: wait for a running one to end (a handler closing
         // the port on that worker re-enters the recursive lock).
@@ -257,23 +262,23 @@ void TCustomComm::StopThreads() {
     }
 }
 
-std::uint32_t TCustomComm::ProcessCommEvent(std::uint32_t mask) {
+TCustomComm::TCommEventResult TCustomComm::ProcessCommEvent(std::uint32_t mask) {
+    TCommEventResult result;
     if (!IsOpen()) {
-        return 0;
+        return result;
     }
     const std::uint64_t openCount = m_openCount;
-    std::uint32_t unread = 0;
     try {
         std::uint32_t errors = 0;
         if (!m_platform->ClearCommError(m_handle, errors, &m_comStat)) {
-            return 0; // the comm-event worker sees the failure at its next wait
+            return result; // the comm-event worker sees the failure at its next wait
         }
         if (errors != 0) {
             // Nothing is read for this event; the queued bytes go with the next one, which the
             // comm-event worker posts at once since they are readable. Waiting for the count to
             // change instead would stop delivery for good when the queue is full.
             DoCommError(errors, 0, static_cast<TComStateFlags>(m_comStat.Flags & 0xff));
-            return 0;
+            return result;
         }
         if ((mask & EV_RXCHAR) && m_comStat.cbInQue > 0) {
             if ((m_traceStates & TraceSet(tsRxChar)) || HasReceiveConsumers()) {
@@ -287,9 +292,10 @@ std::uint32_t TCustomComm::ProcessCommEvent(std::uint32_t mask) {
                     if (got <= 0) {
                         // A failed read ends the loop; bytes the driver counts but does not
                         // hand out wait for the next arrival instead of spinning.
-                        unread = got == 0 ? m_comStat.cbInQue : 0;
+                        result.unread = got == 0 ? m_comStat.cbInQue : 0;
                         break;
                     }
+                    result.delivered += static_cast<std::uint32_t>(got);
                     ++m_deliveryDepth;
                     try {
                         DoAfterReceive(m_receiveBuffer.data(), static_cast<std::uint32_t>(got));
@@ -301,7 +307,7 @@ std::uint32_t TCustomComm::ProcessCommEvent(std::uint32_t mask) {
                     --m_deliveryDepth;
                     m_retiredBuffer = {};
                     if (!IsOpen() || openCount != m_openCount) {
-                        return 0; // the handler closed (or reopened) the port
+                        return {}; // the handler closed (or reopened) the port
                     }
                     // Only the input count: line errors that arose meanwhile stay pending for the
                     // next event instead of being cleared unseen.
@@ -312,7 +318,7 @@ std::uint32_t TCustomComm::ProcessCommEvent(std::uint32_t mask) {
                     m_comStat.cbInQue = static_cast<std::uint32_t>(queued);
                 }
             } else {
-                unread = m_comStat.cbInQue;
+                result.unread = m_comStat.cbInQue;
             }
         }
         TTraceStates trace = 0;
@@ -333,7 +339,7 @@ std::uint32_t TCustomComm::ProcessCommEvent(std::uint32_t mask) {
     } catch (const std::exception& e) {
         DoFatalError(1, static_cast<std::uint32_t>(errno), true, ExceptionMessage(e));
     }
-    return unread;
+    return result;
 }
 
 void TCustomComm::DoCommError(std::uint32_t CommCode, std::uint32_t SysError,

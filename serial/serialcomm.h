@@ -182,11 +182,16 @@ public:
     // Installs the main-thread invoker (see the contract above). Takes effect at the next open.
     void SetMainThreadInvoker(TMainThreadInvoker invoker) { m_invoker = std::move(invoker); }
 
+    // What one comm event did.
+    struct TCommEventResult {
+        std::uint32_t delivered = 0; // bytes handed to OnAfterReceive
+        std::uint32_t unread = 0;    // input count left unread on purpose (no consumer)
+    };
     // Processes one comm event (mask of EV_ bits): line errors → OnCommError, queued bytes →
     // OnAfterReceive per block. Runs on the main thread; called by the message worker's hand-off.
-    // Returns the input count it left unread on purpose (no consumer), else 0. After a line error
-    // it reads nothing and returns 0, so that the next event reads what is queued.
-    std::uint32_t ProcessCommEvent(std::uint32_t mask);
+    // After a line error it reads nothing and leaves unread 0, so that the next event reads what
+    // is queued.
+    TCommEventResult ProcessCommEvent(std::uint32_t mask);
     // Closes the port: stops the workers, purges when allowed and bytes wait to be sent,
     // releases the receive buffer, closes the device, fires OnClose, notifies listeners (1).
     void ShutdownPort(bool purge);
