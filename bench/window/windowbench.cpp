@@ -11,6 +11,13 @@
 //   --rate N          lines per second (repeatable; default 2000 10000 13000 25000 50000 100000)
 //   --lines N         lines per run instead of the mode's own count
 //   --stop-at N       click Stop once line N is written and report how long the port took to close
+//   --probe menu      click Stop (at --stop-at N, else half way) and, once the port is closed,
+//                     the "Datei" menu (disabled while acquiring) three times; report how long its
+//                     popup took to appear (click to the popup window mapped)
+//   --probe mouse     click the " Show Grid" check box every half second of the run and report how
+//                     long the window took to show it (click to the check box's pixels changed)
+// The timed clicks (Stop, probes) go through XTEST on a connection of the benchmark's own, so no
+// helper's start-up counts; the latencies are wall time, measured while the writer keeps pacing.
 // PLOTMIRA_WINDOW_BENCH holds further options (the quick variant: "--mode trend --rate 100000");
 // PLOTMIRA_WINDOW_BENCH_PERF=FILE records a perf profile of the program over each run.
 //
@@ -21,13 +28,17 @@
 // the first refused write until all due lines were written.
 
 #include "app/window/form1.h"
+#include "bench/window/xprobe.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -91,7 +102,8 @@ const std::vector<Mode> kModes = {
 // Where to click, relative to the main window's client area. Taken from the same window built
 // off screen in this process: the layout code and the fonts are the program's own.
 struct Clicks {
-    QPoint start, stop, trend, ch2;
+    QPoint start, stop, trend, ch2, datei;
+    QRect grid; // the " Show Grid" check box
 };
 
 Clicks layoutClicks() {
@@ -104,8 +116,16 @@ Clicks layoutClicks() {
         }
         return w->mapTo(&form, w->rect().center());
     };
-    return {centre(form.StartButton), centre(form.StopButton), centre(form.TrendCheckBox),
-            centre(form.CH2RadioButton)};
+    QMenuBar* bar = form.menuBar();
+    const QRect title = bar->actionGeometry(form.Datei1->menuAction());
+    QCheckBox* grid = form.ShowGridCheckBox;
+    if (title.isEmpty() || !grid->isVisible()) {
+        throw std::runtime_error("the Datei menu or the Show Grid check box is not visible");
+    }
+    return {
+        centre(form.StartButton),          centre(form.StopButton),
+        centre(form.TrendCheckBox),        centre(form.CH2RadioButton),
+        bar->mapTo(&form, title.center()), QRect(grid->mapTo(&form, QPoint(0, 0)), grid->size())};
 }
 
 // utime + stime of a process in clock ticks.
@@ -277,7 +297,18 @@ struct Stall {
     long line; // 1-based line number of the first line the writer could not write
 };
 
+enum class Probe { None, Menu, Mouse };
+
+// One timed click: the answer's latency (-1: none within kProbeTimeoutMs) and the line due then.
+struct Answer {
+    double ms;
+    long line;
+};
+
+constexpr int kProbeTimeoutMs = 5000;
+
 struct Result {
+    std::vector<Answer> answers;
     double heldMs = 0;
     std::vector<Stall> stalls;
     double programCpu = 0, serverCpu = 0, wallS = 0;
@@ -303,8 +334,69 @@ std::string makeLines(const Mode& mode, long count, std::vector<std::size_t>& en
     return data;
 }
 
+// Sleeps up to ms, less once the run ended.
+void sleepUnlessEnded(int ms, const std::atomic<bool>& ended) {
+    for (int slept = 0; slept < ms && !ended.load(); slept += 10) {
+        sleepMs(10);
+    }
+}
+
+// Clicks the "Datei" menu title three times, 300 ms apart, and records how long its popup took
+// to appear each time.
+void probeMenu(const std::string& window, const Clicks& clicks, long line,
+               std::vector<Answer>& answers) {
+    XProbe x(std::stoul(window));
+    for (int i = 0; i < 3; ++i) {
+        x.discardEvents();
+        const Clock t0 = now();
+        x.click(clicks.datei.x(), clicks.datei.y());
+        const bool shown = x.waitForMapping(true, kProbeTimeoutMs);
+        answers.push_back({shown ? static_cast<double>(now() - t0) / 1e6 : -1, line});
+        sleepMs(100);
+        x.key("Escape");
+        x.waitForMapping(false, kProbeTimeoutMs);
+        sleepMs(200);
+    }
+}
+
+// Clicks the check box every half second until the run ends and records how long each answer
+// took to show.
+void probeMouse(const std::string& window, const Clicks& clicks, const std::atomic<bool>& ended,
+                const std::atomic<long>& due, std::vector<Answer>& answers) {
+    XProbe x(std::stoul(window));
+    const QRect g = clicks.grid;
+    sleepUnlessEnded(300, ended);
+    while (!ended.load()) {
+        {
+            // What the check box shows before the click, once it has settled (an answer to the
+            // previous click may still be on its way).
+            std::vector<std::uint32_t> before = x.grab(g.x(), g.y(), g.width(), g.height());
+            for (int look = 0; look < 100; ++look) {
+                sleepMs(50);
+                std::vector<std::uint32_t> again = x.grab(g.x(), g.y(), g.width(), g.height());
+                if (again == before) {
+                    break;
+                }
+                before = std::move(again);
+            }
+            const Clock t0 = now();
+            x.click(g.center().x(), g.center().y());
+            double ms = -1;
+            while (now() - t0 < Clock{kProbeTimeoutMs} * 1000000) {
+                if (x.grab(g.x(), g.y(), g.width(), g.height()) != before) {
+                    ms = static_cast<double>(now() - t0) / 1e6;
+                    break;
+                }
+                sleepUntil(now() + 500000);
+            }
+            answers.push_back({ms, due.load()});
+        }
+        sleepUnlessEnded(400, ended);
+    }
+}
+
 Result feed(const std::string& program, const Clicks& clicks, const Mode& mode, long rate,
-            long count, long stopAt) {
+            long count, long stopAt, Probe probe) {
     Device device;
     std::vector<std::size_t> ends;
     const std::string data = makeLines(mode, count, ends);
@@ -334,6 +426,11 @@ Result feed(const std::string& program, const Clicks& clicks, const Mode& mode, 
             }
             sleepMs(5);
         }
+        if (probe == Probe::Mouse) {
+            // The pointer rests on the check box from here on: its hover look settles now, before
+            // the first timed click.
+            XProbe(std::stoul(window)).moveTo(clicks.grid.center().x(), clicks.grid.center().y());
+        }
         sleepMs(100); // the workers start after the open
         pid_t profiler = -1;
         if (const char* out = std::getenv("PLOTMIRA_WINDOW_BENCH_PERF")) {
@@ -362,9 +459,17 @@ Result feed(const std::string& program, const Clicks& clicks, const Mode& mode, 
         bool stopClicked = false;
         Clock stopClickedAt = 0;
         std::thread stopper;
+        std::atomic<bool> ended{false};
+        std::atomic<long> dueNow{0};
+        std::thread prober;
+        if (probe == Probe::Mouse) {
+            prober = std::thread(probeMouse, window, std::cref(clicks), std::cref(ended),
+                                 std::cref(dueNow), std::ref(r.answers));
+        }
         while (true) {
             const Clock t = now();
             due = std::min(count, static_cast<long>(static_cast<double>(t - t0) / period) + 1);
+            dueNow.store(due);
             const std::size_t target = ends[static_cast<std::size_t>(due - 1)];
             while (written < target) {
                 const ssize_t n = write(device.master, data.data() + written, target - written);
@@ -400,10 +505,12 @@ Result feed(const std::string& program, const Clicks& clicks, const Mode& mode, 
                 r.heldMs += ms;
                 r.stalls.push_back({ms, stallLine});
             }
-            if (stopAt > 0 && !stopClicked && due >= stopAt) {
+            if ((stopAt > 0 || probe == Probe::Menu) && !stopClicked &&
+                due >= (stopAt > 0 ? stopAt : count / 2)) {
                 stopClicked = true;
                 stopClickedAt = now();
-                stopper = std::thread([&] { click(window, clicks.stop); });
+                stopper = std::thread(
+                    [&] { XProbe(std::stoul(window)).click(clicks.stop.x(), clicks.stop.y()); });
             }
             if (due >= count) {
                 break;
@@ -411,6 +518,10 @@ Result feed(const std::string& program, const Clicks& clicks, const Mode& mode, 
             sleepUntil(t0 + static_cast<Clock>(static_cast<double>(due) * period));
         }
         r.wallS = static_cast<double>(now() - t0) / 1e9;
+        ended.store(true);
+        if (prober.joinable()) {
+            prober.join();
+        }
         if (stopper.joinable()) {
             stopper.join();
             while (r.stopMs < 0 && holdsOpen(pid, device.slavePath) &&
@@ -420,6 +531,9 @@ Result feed(const std::string& program, const Clicks& clicks, const Mode& mode, 
             if (r.stopMs < 0) {
                 r.stopMs = static_cast<double>(now() - stopClickedAt) / 1e6;
             }
+        }
+        if (probe == Probe::Menu && r.stopMs >= 0) {
+            probeMenu(window, clicks, due, r.answers);
         }
         // Drained when the program has gone quiet: under a quarter of a core over 200 ms.
         const Clock quietDeadline = now() + Clock{120} * 1000000000;
@@ -448,7 +562,7 @@ Result feed(const std::string& program, const Clicks& clicks, const Mode& mode, 
     return r;
 }
 
-void printResult(const Mode& mode, long rate, long count, const Result& r) {
+void printResult(const Mode& mode, long rate, long count, const Result& r, const char* probeName) {
     const double runMs = static_cast<double>(count) * 1000.0 / static_cast<double>(rate);
     const bool keptUp = r.heldMs < 0.02 * runMs;
     const auto longest =
@@ -479,6 +593,30 @@ void printResult(const Mode& mode, long rate, long count, const Result& r) {
     if (r.stopMs >= 0) {
         std::printf("         Stop clicked: port closed after %.0f ms\n", r.stopMs);
     }
+    if (!r.answers.empty()) {
+        std::vector<double> ms;
+        const Answer* worst = &r.answers.front();
+        int unanswered = 0;
+        for (const Answer& a : r.answers) {
+            if (a.ms < 0) {
+                ++unanswered;
+                worst = &a;
+                continue;
+            }
+            ms.push_back(a.ms);
+            if (worst->ms >= 0 && a.ms > worst->ms) {
+                worst = &a;
+            }
+        }
+        std::sort(ms.begin(), ms.end());
+        std::printf("         %s answers (%zu clicks): median %.0f ms, longest %.0f ms @%ld",
+                    probeName, r.answers.size(), ms.empty() ? -1.0 : ms[ms.size() / 2], worst->ms,
+                    worst->line);
+        if (unanswered > 0) {
+            std::printf(", %d without an answer in %d ms", unanswered, kProbeTimeoutMs);
+        }
+        std::printf("\n");
+    }
     std::fflush(stdout);
 }
 
@@ -504,6 +642,7 @@ int main(int argc, char** argv) {
     std::vector<long> rates;
     long lines = 0;
     long stopAt = 0;
+    Probe probe = Probe::None;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         const bool hasValue = i + 1 < args.size();
@@ -517,6 +656,9 @@ int main(int argc, char** argv) {
             lines = std::stol(args[++i]);
         } else if (a == "--stop-at" && hasValue) {
             stopAt = std::stol(args[++i]);
+        } else if (a == "--probe" && hasValue &&
+                   (args[i + 1] == "menu" || args[i + 1] == "mouse")) {
+            probe = args[++i] == "menu" ? Probe::Menu : Probe::Mouse;
         } else {
             std::fprintf(stderr, "unknown option %s (see the head of windowbench.cpp)\n",
                          a.c_str());
@@ -559,6 +701,10 @@ int main(int argc, char** argv) {
 
     std::printf("Window benchmark: %s, X server pid %d; CPU in seconds per 100 000 lines\n",
                 program.c_str(), static_cast<int>(xServerPid()));
+    if (probe != Probe::None) {
+        const QPoint at = probe == Probe::Menu ? clicks.datei : clicks.grid.center();
+        std::printf("probe clicks at %d,%d of the window\n", at.x(), at.y());
+    }
     std::printf("%-8s %7s %6s  %-4s %9s %6s  %-18s %8s %8s   %s\n", "mode", "lines/s", "lines",
                 "kept", "held ms", "held", "longest stall", "CPU prog", "CPU X", "load 1 5 min");
     int failures = 0;
@@ -566,7 +712,9 @@ int main(int argc, char** argv) {
         for (long rate : rates) {
             const long count = lines > 0 ? lines : mode.lines;
             try {
-                printResult(mode, rate, count, feed(program, clicks, mode, rate, count, stopAt));
+                printResult(mode, rate, count,
+                            feed(program, clicks, mode, rate, count, stopAt, probe),
+                            probe == Probe::Menu ? "menu" : "mouse");
             } catch (const std::exception& e) {
                 std::printf("%-8s %7ld %6ld  run failed: %s\n", mode.name.c_str(), rate, count,
                             e.what());
