@@ -87,6 +87,13 @@ double processCpuSeconds() {
     return s(u.ru_utime) + s(u.ru_stime);
 }
 
+// Context switches of all threads so far: each hand-off between threads costs some.
+long processSwitches() {
+    rusage u{};
+    ::getrusage(RUSAGE_SELF, &u);
+    return u.ru_nvcsw + u.ru_nivcsw;
+}
+
 std::string loadAverage() {
     std::ifstream in("/proc/loadavg");
     std::string one;
@@ -159,6 +166,7 @@ private:
 struct RunFigures {
     double mbPerSecond = 0;
     double readerCpuPerGiB = 0; // process CPU of the run less the writer's, per GiB
+    double switchesPerMiB = 0;  // context switches of the whole process, writer included
 };
 
 // Wall time and reader CPU between start() and stop(), the writer running in between.
@@ -166,17 +174,20 @@ class RunClock {
 public:
     void start() {
         m_cpu0 = processCpuSeconds();
+        m_switches0 = processSwitches();
         m_t0 = std::chrono::steady_clock::now();
     }
     RunFigures stop(double writerCpu) const {
         const double s =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - m_t0).count();
         const double cpu = processCpuSeconds() - m_cpu0 - writerCpu;
-        return {kTotalBytes / s / 1e6, cpu * double(1u << 30) / kTotalBytes};
+        return {kTotalBytes / s / 1e6, cpu * double(1u << 30) / kTotalBytes,
+                double(processSwitches() - m_switches0) / double(kTotalBytes >> 20)};
     }
 
 private:
     double m_cpu0 = 0;
+    long m_switches0 = 0;
     std::chrono::steady_clock::time_point m_t0;
 };
 
@@ -265,15 +276,15 @@ double median(std::vector<double> v) {
 
 int main() {
     const std::string block = deviceLines();
-    std::vector<double> plainMb, compMb, ratio, plainCpu, compCpu;
+    std::vector<double> plainMb, compMb, ratio, plainCpu, compCpu, plainSw, compSw;
     std::array<std::uint64_t, 7> histogram{};
     std::uint64_t blocks = 0;
     const std::string loadBefore = loadAverage();
     std::printf("serial receive throughput, %zu MiB of two-channel lines per run, %d interleaved "
                 "pairs\n",
                 kTotalBytes >> 20, kPairs);
-    std::printf("%5s %12s %12s %7s %16s %16s\n", "pair", "plain MB/s", "comp MB/s", "ratio",
-                "plain CPU s/GiB", "comp CPU s/GiB");
+    std::printf("%5s %12s %12s %7s %16s %16s %12s %12s\n", "pair", "plain MB/s", "comp MB/s",
+                "ratio", "plain CPU s/GiB", "comp CPU s/GiB", "plain sw/MiB", "comp sw/MiB");
     for (int pair = 0; pair < kPairs; ++pair) {
         // Alternating the order cancels a drift of the machine's load within a pair.
         RunFigures p, c;
@@ -289,12 +300,16 @@ int main() {
         ratio.push_back(c.mbPerSecond / p.mbPerSecond);
         plainCpu.push_back(p.readerCpuPerGiB);
         compCpu.push_back(c.readerCpuPerGiB);
-        std::printf("%5d %12.1f %12.1f %6.0f%% %16.2f %16.2f\n", pair + 1, p.mbPerSecond,
-                    c.mbPerSecond, 100 * ratio.back(), p.readerCpuPerGiB, c.readerCpuPerGiB);
+        plainSw.push_back(p.switchesPerMiB);
+        compSw.push_back(c.switchesPerMiB);
+        std::printf("%5d %12.1f %12.1f %6.0f%% %16.2f %16.2f %12.0f %12.0f\n", pair + 1,
+                    p.mbPerSecond, c.mbPerSecond, 100 * ratio.back(), p.readerCpuPerGiB,
+                    c.readerCpuPerGiB, p.switchesPerMiB, c.switchesPerMiB);
     }
     const auto [rmin, rmax] = std::minmax_element(ratio.begin(), ratio.end());
-    std::printf("%5s %12.1f %12.1f %6.0f%% %16.2f %16.2f\n", "med", median(plainMb), median(compMb),
-                100 * median(ratio), median(plainCpu), median(compCpu));
+    std::printf("%5s %12.1f %12.1f %6.0f%% %16.2f %16.2f %12.0f %12.0f\n", "med", median(plainMb),
+                median(compMb), 100 * median(ratio), median(plainCpu), median(compCpu),
+                median(plainSw), median(compSw));
     std::printf("\ncomponent / plain: median %.0f %%, range %.0f .. %.0f %%   (target >= 80 %%, "
                 ">= 5 MB/s)\n",
                 100 * median(ratio), 100 * *rmin, 100 * *rmax);

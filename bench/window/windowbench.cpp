@@ -11,9 +11,10 @@
 //   --rate N          lines per second (repeatable; default 2000 10000 13000 25000 50000 100000)
 //   --lines N         lines per run instead of the mode's own count
 //   --stop-at N       click Stop once line N is written and report how long the port took to close
-//   --probe menu      click Stop (at --stop-at N, else half way) and, once the port is closed,
-//                     the "Datei" menu (disabled while acquiring) three times; report how long its
-//                     popup took to appear (click to the popup window mapped)
+//   --probe menu      click Stop (at --stop-at N, else half way) and, 100 ms after the port
+//                     closed (Stop enables the menu after its closing steps), the "Datei" menu
+//                     (disabled while acquiring) three times; report how long its popup took to
+//                     appear (click to the popup window mapped)
 //   --probe mouse     click the " Show Grid" check box every half second of the run and report how
 //                     long the window took to show it (click to the check box's pixels changed)
 // The timed clicks (Stop, probes) go through XTEST on a connection of the benchmark's own, so no
@@ -346,6 +347,7 @@ void sleepUnlessEnded(int ms, const std::atomic<bool>& ended) {
 void probeMenu(const std::string& window, const Clicks& clicks, long line,
                std::vector<Answer>& answers) {
     XProbe x(std::stoul(window));
+    sleepMs(100);
     for (int i = 0; i < 3; ++i) {
         x.discardEvents();
         const Clock t0 = now();
@@ -482,6 +484,14 @@ Result feed(const std::string& program, const Clicks& clicks, const Mode& mode, 
                 }
                 break;
             }
+            // Stop falls due by the clock, also in the middle of a stall.
+            if ((stopAt > 0 || probe == Probe::Menu) && !stopClicked &&
+                due >= (stopAt > 0 ? stopAt : count / 2)) {
+                stopClicked = true;
+                stopClickedAt = now();
+                stopper = std::thread(
+                    [&] { XProbe(std::stoul(window)).click(clicks.stop.x(), clicks.stop.y()); });
+            }
             if (stopClicked && !holdsOpen(pid, device.slavePath)) {
                 r.stopMs = static_cast<double>(now() - stopClickedAt) / 1e6;
                 break; // nobody reads any more
@@ -504,13 +514,6 @@ Result feed(const std::string& program, const Clicks& clicks, const Mode& mode, 
                 const double ms = static_cast<double>(now() - stallStart) / 1e6;
                 r.heldMs += ms;
                 r.stalls.push_back({ms, stallLine});
-            }
-            if ((stopAt > 0 || probe == Probe::Menu) && !stopClicked &&
-                due >= (stopAt > 0 ? stopAt : count / 2)) {
-                stopClicked = true;
-                stopClickedAt = now();
-                stopper = std::thread(
-                    [&] { XProbe(std::stoul(window)).click(clicks.stop.x(), clicks.stop.y()); });
             }
             if (due >= count) {
                 break;
