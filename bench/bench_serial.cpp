@@ -35,7 +35,7 @@
 namespace {
 
 constexpr std::size_t kTotalBytes = 32u << 20;
-constexpr int kPairs = 9;
+constexpr int kPairs = 15;
 
 // The slave is not held open: the serial component refuses a device that another process holds.
 struct Pty {

@@ -51,6 +51,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
+#include <memory>
 #include <poll.h>
 #include <pty.h>
 #include <sstream>
@@ -461,6 +462,11 @@ Result feed(const std::string& program, const Clicks& clicks, const Mode& mode, 
         bool stopClicked = false;
         Clock stopClickedAt = 0;
         std::thread stopper;
+        // Connected before the run, so that the click goes out at once.
+        std::unique_ptr<XProbe> stopProbe;
+        if (stopAt > 0 || probe == Probe::Menu) {
+            stopProbe = std::make_unique<XProbe>(std::stoul(window));
+        }
         std::atomic<bool> ended{false};
         std::atomic<long> dueNow{0};
         std::thread prober;
@@ -489,8 +495,7 @@ Result feed(const std::string& program, const Clicks& clicks, const Mode& mode, 
                 due >= (stopAt > 0 ? stopAt : count / 2)) {
                 stopClicked = true;
                 stopClickedAt = now();
-                stopper = std::thread(
-                    [&] { XProbe(std::stoul(window)).click(clicks.stop.x(), clicks.stop.y()); });
+                stopper = std::thread([&] { stopProbe->click(clicks.stop.x(), clicks.stop.y()); });
             }
             if (stopClicked && !holdsOpen(pid, device.slavePath)) {
                 r.stopMs = static_cast<double>(now() - stopClickedAt) / 1e6;
