@@ -15,7 +15,7 @@
 //                     closed (Stop enables the menu after its closing steps), the "Datei" menu
 //                     (disabled while acquiring) three times; report how long its popup took to
 //                     appear (click to the popup window mapped)
-//   --probe mouse     click the " Show Grid" check box every half second of the run and report how
+//   --probe mouse     click the " Show Grid" check box about every 200 ms of the run and report how
 //                     long the window took to show it (click to the check box's pixels changed)
 // The timed clicks (Stop, probes) go through XTEST on a connection of the benchmark's own, so no
 // helper's start-up counts; the latencies are wall time, measured while the writer keeps pacing.
@@ -362,13 +362,13 @@ void probeMenu(const std::string& window, const Clicks& clicks, long line,
     }
 }
 
-// Clicks the check box every half second until the run ends and records how long each answer
-// took to show.
+// Clicks the check box about every 200 ms from the start of the run (the early repaints included)
+// until the run ends and records how long each answer took to show.
 void probeMouse(const std::string& window, const Clicks& clicks, const std::atomic<bool>& ended,
                 const std::atomic<long>& due, std::vector<Answer>& answers) {
     XProbe x(std::stoul(window));
     const QRect g = clicks.grid;
-    sleepUnlessEnded(300, ended);
+    sleepUnlessEnded(30, ended);
     while (!ended.load()) {
         {
             // What the check box shows before the click, once it has settled (an answer to the
@@ -394,7 +394,7 @@ void probeMouse(const std::string& window, const Clicks& clicks, const std::atom
             }
             answers.push_back({ms, due.load()});
         }
-        sleepUnlessEnded(400, ended);
+        sleepUnlessEnded(150, ended);
     }
 }
 
