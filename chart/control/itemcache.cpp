@@ -70,15 +70,6 @@ bool ItemCache::IsCurrent(const PlotChartCore& chart, const QPalette& palette) c
 
 namespace {
 
-// Copies `area` of `from` into `to` (same size and format).
-void copyArea(const QImage& from, QImage& to, const QRect& area) {
-    const std::size_t bytes = static_cast<std::size_t>(area.width()) * 4;
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        std::memcpy(to.scanLine(y) + static_cast<std::ptrdiff_t>(area.left()) * 4,
-                    from.constScanLine(y) + static_cast<std::ptrdiff_t>(area.left()) * 4, bytes);
-    }
-}
-
 // The pixels the pending polyline of `state` draws (a polyline needs two points).
 QRect pendingBounds(const ItemPainter::State& state) {
     return state.Count >= 2
@@ -93,37 +84,43 @@ QRect ItemCache::Render(const PlotChartCore& chart, const QPalette& palette, QIm
     Key key = keyOf(chart, palette);
     const std::uint64_t generation = chart.Store().Generation();
     const int count = chart.ItemCount();
-    bool afresh = !plotIsLastRender;
-    if (m_valid && generation == m_generation && count >= m_drawn && key == m_key) {
+    const QSize size(std::max(0, chart.PlotWidth() + 1), std::max(0, chart.PlotHeight() + 1));
+    // The pass goes on on `plot` itself when it still is the last render: taking off what went
+    // onto it only for showing (the pending polyline and the outline) gives the committed image.
+    const bool continues = m_valid && plotIsLastRender && generation == m_generation &&
+                           count >= m_drawn && key == m_key && plot.size() == size &&
+                           plot.format() == QImage::Format_RGB32;
+    bool afresh = false;
+    if (continues) {
         ++m_continued;
+        if (count == m_drawn) {
+            return {}; // plot already is this very render
+        }
+        restoreUnderOverlays(plot);
     } else {
         ++m_started;
         afresh = true;
         m_valid = false;
         m_drawn = 0;
-        BlankPlotImage(chart, palette, m_committed);
-        if (m_committed.isNull()) {
-            plot = QImage();
+        BlankPlotImage(chart, palette, plot);
+        if (plot.isNull()) {
             return {};
         }
-        QPainterCanvas canvas(m_committed, palette);
+        QPainterCanvas canvas(plot, palette);
         ItemPainter painter(chart, canvas, 0, 0, false);
         painter.DrawGrid();
         painter.BeginItems();
         m_state = painter.CurrentState();
         m_key = std::move(key);
         m_generation = generation;
-        m_valid = true;
+        m_lastPending = QRect();
     }
-    if (!afresh && count == m_drawn) {
-        return {}; // plot already is this very render
-    }
-    // Pixels an incremental render rewrites: what the new items drew onto the committed image
-    // and where the last and the new pending polyline lie.
+    m_valid = false; // until image, state and count agree again
+    // Pixels a continued render rewrites: what the new items drew and where the last and the
+    // new pending polyline lie.
     QRect changed = m_lastPending;
     if (count > m_drawn) {
-        m_valid = false; // until image, state and count agree again
-        QPainterCanvas canvas(m_committed, palette);
+        QPainterCanvas canvas(plot, palette);
         const auto newItems = chart.Items().subspan(static_cast<std::size_t>(m_drawn));
         if (afresh) {
             // The whole image is handed on: where the items drew does not matter.
@@ -132,7 +129,7 @@ QRect ItemCache::Render(const PlotChartCore& chart, const QPalette& palette, QIm
             painter.DrawItems(newItems);
             m_state = painter.CurrentState();
         } else {
-            BoundsCanvas bounds(canvas, m_committed.rect());
+            BoundsCanvas bounds(canvas, plot.rect());
             ItemPainter painter(chart, bounds, 0, 0, false);
             painter.ResumeItems(m_state);
             painter.DrawItems(newItems);
@@ -140,28 +137,41 @@ QRect ItemCache::Render(const PlotChartCore& chart, const QPalette& palette, QIm
             changed |= bounds.Touched();
         }
         m_drawn = count;
-        m_valid = true;
     }
-    m_lastPending = pendingBounds(m_state) & m_committed.rect();
-    changed = (changed | m_lastPending) & m_committed.rect();
-    const bool sameShape =
-        plot.size() == m_committed.size() && plot.format() == m_committed.format();
-    if (afresh || !sameShape) {
-        if (sameShape && plot.isDetached()) {
-            copyArea(m_committed, plot, plot.rect()); // spares an allocation
-        } else {
-            plot = m_committed.copy();
-        }
-        changed = plot.rect();
-    } else if (!changed.isEmpty()) {
-        copyArea(m_committed, plot, changed);
-    }
+    m_lastPending = pendingBounds(m_state) & plot.rect();
+    changed = afresh ? plot.rect() : (changed | m_lastPending) & plot.rect();
+    saveUnderOverlays(plot);
+    m_valid = true;
     // The pending polyline and the outline go onto the output only: the next pass continues
-    // without them. Outside `changed` the output already holds both.
+    // without them.
     QPainterCanvas canvas(plot, palette);
     ItemPainter painter(chart, canvas, 0, 0, false);
     painter.ResumeItems(m_state);
     painter.FinishItems();
     painter.DrawOutline();
     return changed;
+}
+
+void ItemCache::saveUnderOverlays(const QImage& plot) {
+    const int w = plot.width();
+    const int h = plot.height();
+    m_under[0] = m_lastPending.isEmpty() ? QImage() : plot.copy(m_lastPending); // not all of it
+    m_under[1] = plot.copy(0, 0, w, 1);
+    m_under[2] = plot.copy(0, h - 1, w, 1);
+    m_under[3] = plot.copy(0, 0, 1, h);
+    m_under[4] = plot.copy(w - 1, 0, 1, h);
+}
+
+void ItemCache::restoreUnderOverlays(QImage& plot) const {
+    const int w = plot.width();
+    const int h = plot.height();
+    const QPoint at[5] = {m_lastPending.topLeft(), QPoint(0, 0), QPoint(0, h - 1), QPoint(0, 0),
+                          QPoint(w - 1, 0)};
+    for (std::size_t i = 0; i < m_under.size(); ++i) {
+        const QImage& saved = m_under[i];
+        for (int y = 0; y < saved.height(); ++y) {
+            std::memcpy(plot.scanLine(at[i].y() + y) + static_cast<std::ptrdiff_t>(at[i].x()) * 4,
+                        saved.constScanLine(y), static_cast<std::size_t>(saved.width()) * 4);
+        }
+    }
 }

@@ -3,11 +3,12 @@
 //
 // A full repaint draws background, grid, every item and the plot outline into the plot image;
 // repainting after new items were appended repeats the same drawing calls and adds some. The
-// cache keeps the "committed" image (background, grid and every item call issued so far) and the
-// item painter's state after the last drawn item (pen, brush, pen position, polyline points not
-// yet drawn). Render then draws only the new items onto the committed image, and presents a copy
-// of it on which the pending polyline and the outline are drawn: the calls, and therefore the
-// pixels, are exactly those of a pass from scratch.
+// cache keeps the item painter's state after the last drawn item (pen, brush, pen position,
+// polyline points not yet drawn) and the pixels its render drew over only for showing: the
+// pending polyline and the outline. Render takes those off the plot image again, which leaves
+// the "committed" image (background, grid and every item call issued so far), draws only the new
+// items onto it and puts the pending polyline and the outline back on: the calls, and therefore
+// the pixels, are exactly those of a pass from scratch.
 //
 // A pass is reused only while everything the drawing reads is unchanged (Key: plot geometry,
 // every layer's transform, ranges and axis kind, the grid settings and the active layer's tick
@@ -28,10 +29,10 @@ class PlotChartCore;
 class ItemCache {
 public:
     // Renders into `plot` what ItemPainter::Paint(true) draws into a freshly blanked plot image
-    // of the chart's plot size (null when the plot area is empty). When `plotIsLastRender` (plot
-    // holds this cache's previous render, untouched since) and the pass continues, only the
-    // pixels that can differ are written. Returns the rectangle outside which `plot` kept its
-    // pixels (the whole image when it was drawn afresh).
+    // of the chart's plot size (null when the plot area is empty). Only when `plotIsLastRender`
+    // (plot holds this cache's previous render, untouched since) can the pass continue; then
+    // only the pixels that can differ are written. Returns the rectangle outside which `plot`
+    // kept its pixels (the whole image when it was drawn afresh).
     QRect Render(const PlotChartCore& chart, const QPalette& palette, QImage& plot,
                  bool plotIsLastRender = false);
     // Whether the last Render drew exactly the chart's present state (same key, generation and
@@ -70,14 +71,18 @@ private:
 
     static Key keyOf(const PlotChartCore& chart, const QPalette& palette);
 
+    // The pixels of the last render below its pending polyline and its outline (the edges of
+    // the image), and putting them back: then the image is the committed one again.
+    void saveUnderOverlays(const QImage& plot);
+    void restoreUnderOverlays(QImage& plot) const;
+
     Key m_key;
     std::uint64_t m_generation = 0;
-    int m_drawn = 0; // items of the pass drawn onto m_committed
-    QImage m_committed;
+    int m_drawn = 0; // items of the pass drawn onto the image
     ItemPainter::State m_state;
-    // Where the last render drew the pending polyline (in plot pixels): the committed image
-    // lacks it, so an incremental render restores that area.
+    // Where the last render drew the pending polyline (in plot pixels).
     QRect m_lastPending;
+    std::array<QImage, 5> m_under; // below the pending polyline, top, bottom, left, right edge
     bool m_valid = false;
     std::uint64_t m_continued = 0;
     std::uint64_t m_started = 0;
