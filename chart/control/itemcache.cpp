@@ -153,25 +153,20 @@ QRect ItemCache::Render(const PlotChartCore& chart, const QPalette& palette, QIm
 }
 
 void ItemCache::saveUnderOverlays(const QImage& plot) {
-    const int w = plot.width();
-    const int h = plot.height();
-    m_under[0] = m_lastPending.isEmpty() ? QImage() : plot.copy(m_lastPending); // not all of it
-    m_under[1] = plot.copy(0, 0, w, 1);
-    m_under[2] = plot.copy(0, h - 1, w, 1);
-    m_under[3] = plot.copy(0, 0, 1, h);
-    m_under[4] = plot.copy(w - 1, 0, 1, h);
+    // The outline needs nothing kept: it covers the image's edge pixels whatever lay below, and
+    // no drawing reads the pixels it draws over.
+    m_underPending = m_lastPending.isEmpty() ? QImage() : plot.copy(m_lastPending);
 }
 
 void ItemCache::restoreUnderOverlays(QImage& plot) const {
-    const int w = plot.width();
-    const int h = plot.height();
-    const QPoint at[5] = {m_lastPending.topLeft(), QPoint(0, 0), QPoint(0, h - 1), QPoint(0, 0),
-                          QPoint(w - 1, 0)};
-    for (std::size_t i = 0; i < m_under.size(); ++i) {
-        const QImage& saved = m_under[i];
-        for (int y = 0; y < saved.height(); ++y) {
-            std::memcpy(plot.scanLine(at[i].y() + y) + static_cast<std::ptrdiff_t>(at[i].x()) * 4,
-                        saved.constScanLine(y), static_cast<std::size_t>(saved.width()) * 4);
-        }
+    if (m_underPending.isNull()) {
+        return;
+    }
+    uchar* bits = plot.bits();
+    const qsizetype stride = plot.bytesPerLine();
+    const auto bytes = static_cast<std::size_t>(m_underPending.width()) * 4;
+    for (int y = 0; y < m_underPending.height(); ++y) {
+        std::memcpy(bits + (m_lastPending.top() + y) * stride + m_lastPending.left() * 4,
+                    m_underPending.constScanLine(y), bytes);
     }
 }

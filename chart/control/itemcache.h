@@ -71,8 +71,8 @@ private:
 
     static Key keyOf(const PlotChartCore& chart, const QPalette& palette);
 
-    // The pixels of the last render below its pending polyline and its outline (the edges of
-    // the image), and putting them back: then the image is the committed one again.
+    // The pixels of the last render below its pending polyline, and putting them back: then the
+    // image is the committed one again (but for its edges, which only the outline decides).
     void saveUnderOverlays(const QImage& plot);
     void restoreUnderOverlays(QImage& plot) const;
 
@@ -82,7 +82,7 @@ private:
     ItemPainter::State m_state;
     // Where the last render drew the pending polyline (in plot pixels).
     QRect m_lastPending;
-    std::array<QImage, 5> m_under; // below the pending polyline, top, bottom, left, right edge
+    QImage m_underPending;
     bool m_valid = false;
     std::uint64_t m_continued = 0;
     std::uint64_t m_started = 0;

@@ -3,8 +3,9 @@
 #include "chart/core/plotchartcore.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
-#include <cstring>
+#include <cstdint>
 #include <vector>
 
 namespace {
@@ -53,7 +54,8 @@ std::vector<double> gridPositions(const TickList& ticks, double spacing, double 
 
 ItemPainter::ItemPainter(const PlotChartCore& chart, Canvas& canvas, int dx, int dy,
                          bool monochrome)
-    : m_chart(chart), m_canvas(canvas), m_dx(dx), m_dy(dy), m_monochrome(monochrome) {
+    : m_chart(chart), m_canvas(canvas), m_dx(dx), m_dy(dy), m_monochrome(monochrome),
+      m_originX(dx - chart.MarginLeft()), m_originY(dy - chart.MarginTop()) {
     for (int layer = 1; layer <= ChartLayers::kLayerCount; ++layer) {
         m_mapping[static_cast<std::size_t>(layer - 1)] = chart.FastMappingOf(layer);
     }
@@ -73,9 +75,10 @@ bool ItemPainter::toPlot(int layer, double x, double y, QPoint& out) const {
     // Layers outside 1..16 map as layer 1 or 16, as DataToPixel clamps them.
     const auto index = static_cast<std::size_t>(std::clamp(layer, 1, ChartLayers::kLayerCount) - 1);
     Converted& last = m_converted[index];
+    const auto bitsX = std::bit_cast<std::uint64_t>(x);
+    const auto bitsY = std::bit_cast<std::uint64_t>(y);
     // Bitwise equal coordinates (so -0 and 0 stay apart) have the same pixel.
-    if (last.Valid && std::memcmp(&last.X, &x, sizeof x) == 0 &&
-        std::memcmp(&last.Y, &y, sizeof y) == 0) {
+    if (last.Valid && last.X == bitsX && last.Y == bitsY) {
         out = last.Pixel;
         return true;
     }
@@ -84,13 +87,12 @@ bool ItemPainter::toPlot(int layer, double x, double y, QPoint& out) const {
     if (!m_mapping[index].Pixel(x, y, px, py) && !m_chart.DataToPixel(layer, x, y, px, py)) {
         return false;
     }
-    out = QPoint(clampPixel(px) + m_dx - m_chart.MarginLeft(),
-                 clampPixel(py) + m_dy - m_chart.MarginTop());
-    // Field by field: a whole-struct copy from a temporary stalls on store forwarding.
-    last.X = x;
-    last.Y = y;
-    last.Pixel = out;
+    const QPoint p(clampPixel(px) + m_originX, clampPixel(py) + m_originY);
+    last.X = bitsX;
+    last.Y = bitsY;
+    last.Pixel = p;
     last.Valid = true;
+    out = p;
     return true;
 }
 

@@ -7,6 +7,7 @@
 
 #include <QPoint>
 #include <array>
+#include <cstdint>
 #include <span>
 
 class PlotChartCore;
@@ -64,6 +65,8 @@ private:
     int m_dx;
     int m_dy;
     bool m_monochrome;
+    int m_originX; // chart pixel to canvas pixel
+    int m_originY;
 
     State m_state;
 
@@ -72,7 +75,7 @@ private:
     // The last point converted on each layer: a segment of a trend or two-channel run starts
     // where the layer's previous one ended, so half the conversions are repeats.
     struct Converted {
-        double X = 0, Y = 0;
+        std::uint64_t X = 0, Y = 0; // the coordinates' bits
         QPoint Pixel;
         bool Valid = false;
     };

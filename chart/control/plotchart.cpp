@@ -63,6 +63,9 @@ struct TCustomPlotChart::Cache {
     };
     Key key;
     std::array<AxisDrawing, kAxisCount> axes;
+    // Each axis painter as it was at the layout that gave `axes`, and its layout count then.
+    std::array<TScale, kAxisCount> laidOutFrom;
+    std::array<std::uint64_t, kAxisCount> layoutCounts{};
     bool valid = false;
     std::uint64_t generation = 0; // counts rebuilds of the chart image
     // The control background alone (shadow, frame, title) for backgroundKey: a scrolling range
@@ -207,21 +210,48 @@ void TCustomPlotChart::buildChartImage() {
     // image is rebuilt.
     QtTextMeasure measure;
     std::array<AxisDrawing, kAxisCount> axes;
+    // An axis whose settings are those of its last layout, which this cache made, keeps that
+    // layout and tick list: laying it out again would give them once more.
+    std::array<bool, kAxisCount> kept{};
+    const auto scaleOf = [this](std::size_t a) -> TScale& {
+        return Scale(static_cast<int>(a % kLayerCount) + 1,
+                     a < static_cast<std::size_t>(kLayerCount) ? TAxis::X : TAxis::Y);
+    };
     bool same = m_cache->valid && m_cache->key == key;
-    int i = 0;
-    for (TAxis axis : {TAxis::X, TAxis::Y}) {
-        for (int layer = 1; layer <= kLayerCount; ++layer, ++i) {
-            axes[static_cast<std::size_t>(i)] = LayoutAxis(layer, axis, measure);
-            same = same && sameAxis(axes[static_cast<std::size_t>(i)],
-                                    m_cache->axes[static_cast<std::size_t>(i)]);
+    for (std::size_t a = 0; a < axes.size(); ++a) {
+        const TScale& scale = scaleOf(a);
+        if (m_itemCacheEnabled && m_cache->valid &&
+            scale.LayoutCount() == m_cache->layoutCounts[a] &&
+            scale.SameSettings(m_cache->laidOutFrom[a])) {
+            kept[a] = true;
+            continue;
         }
+        axes[a] = scaleOf(a).Layout(measure);
+        same = same && sameAxis(axes[a], m_cache->axes[a]);
     }
+    const auto keepLayouts = [&] {
+        for (std::size_t a = 0; a < axes.size(); ++a) {
+            if (!kept[a]) {
+                m_cache->laidOutFrom[a] = scaleOf(a);
+                m_cache->layoutCounts[a] = scaleOf(a).LayoutCount();
+            }
+        }
+    };
     const QSize size(Width(), Height());
     // Outside the plot area m_chartImage still is the chart image of the cache's generation
     // (Paint overwrites only the plot area), so an unchanged chart keeps it as it is.
     if (same && m_chartImageGeneration == m_cache->generation && m_chartImage.size() == size) {
+        keepLayouts(); // the new layouts equal the cache's drawings
         return;
     }
+    // The cache's drawings of the kept axes are this image's.
+    const auto takeKept = [&] {
+        for (std::size_t a = 0; a < axes.size(); ++a) {
+            if (kept[a]) {
+                axes[a] = std::move(m_cache->axes[a]);
+            }
+        }
+    };
     // Paint and the bitmap export lay the plot image over its rectangle of the chart image
     // whenever the chart image was drawn again; what lies below it there does not matter.
     const QRect plotArea = PlotWidth() >= 0 && PlotHeight() >= 0
@@ -234,7 +264,7 @@ void TCustomPlotChart::buildChartImage() {
         // Only axes changed (a scrolling range): the area they drew and draw is redrawn.
         QRect dirty;
         for (std::size_t a = 0; a < axes.size(); ++a) {
-            if (!sameAxis(axes[a], m_cache->axes[a])) {
+            if (!kept[a] && !sameAxis(axes[a], m_cache->axes[a])) {
                 dirty |=
                     AxisBounds(m_cache->axes[a], m_chartImage) | AxisBounds(axes[a], m_chartImage);
             }
@@ -243,6 +273,7 @@ void TCustomPlotChart::buildChartImage() {
         if (dirty.intersects(plotArea)) {
             m_chartHoldsPlot = false;
         }
+        takeKept();
         patchChartImage(dirty, plotArea, axes);
     } else {
         m_chartHoldsPlot = false;
@@ -262,11 +293,13 @@ void TCustomPlotChart::buildChartImage() {
         } else {
             copyOutside(m_cache->background, m_chartImage, m_chartImage.rect(), plotArea);
         }
+        takeKept();
         QPainterCanvas canvas(m_chartImage, palette());
         for (const AxisDrawing& axis : axes) {
             DrawAxis(canvas, axis);
         }
     }
+    keepLayouts();
     m_cache->key = std::move(key);
     m_cache->axes = std::move(axes);
     m_cache->valid = true;

@@ -421,7 +421,12 @@ bool ChartLayers::DataToPixel(int layer, double x, double y, int& pixelX, int& p
 
 ChartLayers::FastMapping ChartLayers::FastMappingOf(int layer) const {
     const Layer& l = layerAt(layer);
-    return FastMapping{l.T.dKx, l.T.dOx, l.T.dKy, l.T.dOy,
+    return FastMapping{l.T.dKx,
+                       l.T.dOx,
+                       l.T.dKy,
+                       l.T.dOy,
+                       FastMapping::ToleranceFor(l.T.dOx),
+                       FastMapping::ToleranceFor(l.T.dOy),
                        l.T.Fast && !l.X->Logarithmic() && !l.Y->Logarithmic()};
 }
 

@@ -110,31 +110,34 @@ public:
     // (caller asks DataToPixel) otherwise, also for NaN and far-off values.
     struct FastMapping {
         double Kx = 0, Ox = 0, Ky = 0, Oy = 0;
-        bool Usable = false; // linear axes, non-zero finite factors
+        double ToleranceX = 0, ToleranceY = 0; // see Round
+        bool Usable = false;                   // linear axes, non-zero finite factors
 
         bool Pixel(double x, double y, int& pixelX, int& pixelY) const {
-            return Usable && Round(Kx, Ox, x, pixelX) && Round(Ky, Oy, y, pixelY);
+            return Usable && Round(Kx, Ox, ToleranceX, x, pixelX) &&
+                   Round(Ky, Oy, ToleranceY, y, pixelY);
         }
-        // The pixel of k · v + o when the double result lies farther from the nearest half
-        // pixel than the error of both computations can reach. The double error is at most
-        // (2|k·v| + |o| + |r|) · 2⁻⁵³ (three roundings plus the rounded factors), the long
-        // double one far smaller; the bound below is eight times as large. Ties and near-ties
-        // go to the caller.
-        static bool Round(double k, double o, double v, int& pixel) {
-            const double kv = k * v;
-            const double r = kv + o;
+        // The pixel of k · v + o when the double result r lies farther than `tolerance` from
+        // the nearest half pixel. The double error is at most (2|k·v| + |o| + |r|) · 2⁻⁵³ (three
+        // roundings plus the rounded factors), the long double one far smaller. With |r| below
+        // kFastLimit, |k·v| is below |r| + |o| (plus one rounding), so ToleranceFor(o), eight
+        // times (2 · kFastLimit + 2|o|) · 2⁻⁵³ and more, exceeds both errors together. Ties and
+        // near-ties go to the caller.
+        static bool Round(double k, double o, double tolerance, double v, int& pixel) {
+            const double r = k * v + o;
             if (!(std::fabs(r) < kFastLimit)) {
                 return false; // also NaN and infinities
             }
             const double floor = std::floor(r);
             const double fraction = r - floor;
-            const double tolerance =
-                (std::fabs(kv) + std::fabs(o) + std::fabs(r)) * 0x1p-50 + 0x1p-60;
             if (std::fabs(fraction - 0.5) <= tolerance) {
                 return false;
             }
             pixel = static_cast<int>(floor) + (fraction > 0.5 ? 1 : 0);
             return true;
+        }
+        static double ToleranceFor(double o) {
+            return (2.5 * kFastLimit + 2 * std::fabs(o)) * 0x1p-50 + 0x1p-60;
         }
         // Pixels the double path handles; beyond them the clamping of DataToPixel applies.
         static constexpr double kFastLimit = 1e9;

@@ -3,6 +3,7 @@
 #include "chart/core/ticklabels.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <limits>
 
@@ -119,7 +120,22 @@ int TScale::ValueToPixel(double v) const {
     return toPixel(p0 + (u - ulo) * (p1 - p0) / (uhi - ulo));
 }
 
+bool TScale::SameSettings(const TScale& o) const {
+    const auto bits = [](double v) { return std::bit_cast<std::uint64_t>(v); };
+    return Type == o.Type && Width == o.Width && Height == o.Height && MarginLeft == o.MarginLeft &&
+           MarginRight == o.MarginRight && MarginTop == o.MarginTop &&
+           MarginBottom == o.MarginBottom && bits(RangeLow) == bits(o.RangeLow) &&
+           bits(RangeHigh) == bits(o.RangeHigh) && Visible == o.Visible && Caption == o.Caption &&
+           CaptionPosX == o.CaptionPosX && CaptionPosY == o.CaptionPosY &&
+           CaptionAlignment == o.CaptionAlignment && CaptionAnchor == o.CaptionAnchor &&
+           ColorScale == o.ColorScale && DecPlaces == o.DecPlaces && Logarithmic == o.Logarithmic &&
+           LabelType == o.LabelType && ShortTicks == o.ShortTicks && MinTicks == o.MinTicks &&
+           ScaleInscript == o.ScaleInscript && UserTickText == o.UserTickText && Font == o.Font &&
+           DateFormat == o.DateFormat;
+}
+
 AxisDrawing TScale::Layout(const TextMeasure& measure) {
+    ++m_layoutCount;
     AxisDrawing out;
     if (!Visible)
         return out;

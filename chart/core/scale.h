@@ -6,6 +6,7 @@
 #include "chart/core/scaleprops.h"
 #include "chart/core/ticks.h"
 
+#include <cstdint>
 #include <string>
 
 class TScale {
@@ -50,7 +51,14 @@ public:
     // invisible axis returns Visible = false and keeps its previous tick list.
     AxisDrawing Layout(const TextMeasure& measure);
     const TickList& Ticks() const { return m_ticks; }
+    // Counts Layout calls: a caller that keeps a layout knows whether the tick list is still
+    // the one that layout made.
+    std::uint64_t LayoutCount() const { return m_layoutCount; }
+    // Whether every setting above is the same as `other`'s (floating point values bit for bit):
+    // then Layout with the same text measure gives the same drawing and tick list.
+    bool SameSettings(const TScale& other) const;
 
 private:
     TickList m_ticks;
+    std::uint64_t m_layoutCount = 0;
 };
