@@ -10,10 +10,6 @@
 
 namespace {
 
-int clampPixel(int v) {
-    return std::clamp(v, -ItemPainter::kPixelLimit, ItemPainter::kPixelLimit);
-}
-
 // A loaded file may hold any pen width; wider than this only costs time.
 int drawableWidth(int width) {
     return std::clamp(width, 0, 255);
@@ -71,29 +67,13 @@ void ItemPainter::Paint(bool withGrid) {
     DrawOutline();
 }
 
-bool ItemPainter::toPlot(int layer, double x, double y, QPoint& out) const {
-    // Layers outside 1..16 map as layer 1 or 16, as DataToPixel clamps them.
-    const auto index = static_cast<std::size_t>(std::clamp(layer, 1, ChartLayers::kLayerCount) - 1);
-    Converted& last = m_converted[index];
-    const auto bitsX = std::bit_cast<std::uint64_t>(x);
-    const auto bitsY = std::bit_cast<std::uint64_t>(y);
-    // Bitwise equal coordinates (so -0 and 0 stay apart) have the same pixel.
-    if (last.Valid && last.X == bitsX && last.Y == bitsY) {
-        out = last.Pixel;
-        return true;
-    }
+bool ItemPainter::toPlotSlow(std::size_t index, int layer, double x, double y, QPoint& out) const {
     int px = 0;
     int py = 0;
-    if (!m_mapping[index].Pixel(x, y, px, py) && !m_chart.DataToPixel(layer, x, y, px, py)) {
+    if (!m_chart.DataToPixel(layer, x, y, px, py)) {
         return false;
     }
-    const QPoint p(clampPixel(px) + m_originX, clampPixel(py) + m_originY);
-    last.X = bitsX;
-    last.Y = bitsY;
-    last.Pixel = p;
-    last.Valid = true;
-    out = p;
-    return true;
+    return remember(index, x, y, px, py, out);
 }
 
 void ItemPainter::applyPen() {

@@ -6,7 +6,9 @@
 #include "chart/core/chartlayers.h"
 
 #include <QPoint>
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <span>
 
@@ -57,7 +59,37 @@ private:
     void append(QPoint p);
     void applyPen();
     void setPenIfDifferent(TColor color, TPenStyle style, TColor brush);
-    bool toPlot(int layer, double x, double y, QPoint& out) const;
+    // The canvas pixel of a data point of a layer; false for NaN coordinates.
+    bool toPlot(int layer, double x, double y, QPoint& out) const {
+        // Layers outside 1..16 map as layer 1 or 16, as DataToPixel clamps them.
+        const auto index =
+            static_cast<std::size_t>(std::clamp(layer, 1, ChartLayers::kLayerCount) - 1);
+        const Converted& last = m_converted[index];
+        // Bitwise equal coordinates (so -0 and 0 stay apart) have the same pixel.
+        if (last.Valid && last.X == std::bit_cast<std::uint64_t>(x) &&
+            last.Y == std::bit_cast<std::uint64_t>(y)) {
+            out = last.Pixel;
+            return true;
+        }
+        int px = 0;
+        int py = 0;
+        if (m_mapping[index].Pixel(x, y, px, py)) {
+            return remember(index, x, y, px, py, out);
+        }
+        return toPlotSlow(index, layer, x, y, out);
+    }
+    bool toPlotSlow(std::size_t index, int layer, double x, double y, QPoint& out) const;
+    bool remember(std::size_t index, double x, double y, int px, int py, QPoint& out) const {
+        const QPoint p(std::clamp(px, -kPixelLimit, kPixelLimit) + m_originX,
+                       std::clamp(py, -kPixelLimit, kPixelLimit) + m_originY);
+        Converted& last = m_converted[index];
+        last.X = std::bit_cast<std::uint64_t>(x);
+        last.Y = std::bit_cast<std::uint64_t>(y);
+        last.Pixel = p;
+        last.Valid = true;
+        out = p;
+        return true;
+    }
     void drawOther(int kind, int layer, const ChartItem& item, QPoint p, TColor color);
 
     const PlotChartCore& m_chart;
