@@ -78,9 +78,10 @@ void LineRasterizer::Line(QPoint from, QPoint to, std::uint32_t pixel) {
     }
 
     // Bresenham from step `first`: offset and remainder of (2im + M - 1) / 2M.
+    // From the first step (the usual case) that is 0 and M - 1, without a 64-bit division.
     const std::int64_t numerator = twoMinor * first + major - 1;
-    const std::int64_t offset = numerator / twoMajor;
-    std::int64_t remainder = numerator % twoMajor;
+    const std::int64_t offset = first == 0 ? 0 : numerator / twoMajor;
+    std::int64_t remainder = first == 0 ? numerator : numerator % twoMajor;
     const std::int64_t u = au + su * first;
     const std::int64_t v = av + sv * offset;
     std::ptrdiff_t at = xMajor ? static_cast<std::ptrdiff_t>(v * m_stride + u)
