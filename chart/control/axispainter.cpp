@@ -103,10 +103,15 @@ int QtTextMeasure::TextHeight(const TChartFont& font, const std::string&) const 
     return metricsOf(font).height();
 }
 
-void DrawAxis(Canvas& canvas, const AxisDrawing& axis, QPoint offset) {
+void DrawAxis(Canvas& canvas, const AxisDrawing& axis, QPoint offset, const QRect& within,
+              const QPaintDevice* metricsDevice) {
     if (!axis.Visible) {
         return;
     }
+    const auto reaches = [&](const AxisText& text) {
+        return metricsDevice == nullptr ||
+               textBounds(axis.Font, *metricsDevice, text).intersects(within);
+    };
     canvas.SetPen(CanvasPen{axis.Color, 1, psSolid});
     for (const AxisSegment& tick : axis.Ticks) {
         drawSegment(canvas, tick, offset);
@@ -115,9 +120,11 @@ void DrawAxis(Canvas& canvas, const AxisDrawing& axis, QPoint offset) {
     canvas.SetBrush(CanvasBrush{0, true});
     canvas.SetFont(axis.Font);
     for (const AxisText& label : axis.Labels) {
-        canvas.TextOut(label.X + offset.x(), label.Y + offset.y(), qs(label.Text));
+        if (reaches(label)) {
+            canvas.TextOut(label.X + offset.x(), label.Y + offset.y(), qs(label.Text));
+        }
     }
-    if (axis.Caption) {
+    if (axis.Caption && reaches(*axis.Caption)) {
         canvas.TextOut(axis.Caption->X + offset.x(), axis.Caption->Y + offset.y(),
                        qs(axis.Caption->Text));
     }

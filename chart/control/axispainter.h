@@ -37,7 +37,10 @@ public:
 // Ticks and axis line in the axis colour (solid, width 1), then labels and caption in the axis
 // font with a transparent background. An invisible axis draws nothing.
 // `offset` moves the whole drawing (a canvas on a part of the image draws the same pixels there).
-void DrawAxis(Canvas& canvas, const AxisDrawing& axis, QPoint offset = QPoint());
+// With `within` (in the axis's own coordinates, measured on `metricsDevice`), texts that cannot
+// reach into that area are left out: they would not change a pixel of it.
+void DrawAxis(Canvas& canvas, const AxisDrawing& axis, QPoint offset = QPoint(),
+              const QRect& within = QRect(), const QPaintDevice* metricsDevice = nullptr);
 // Every pixel DrawAxis may change on an image of `metricsDevice`'s resolution (conservative:
 // whole segments, the ink and advance boxes of the texts and two pixels around them); empty for
 // an invisible axis.

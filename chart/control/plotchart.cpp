@@ -314,7 +314,7 @@ void TCustomPlotChart::patchChartImage(const QRect& dirty, const QRect& plotArea
     copyOutside(m_cache->background, m_chartImage, dirty, plotArea);
     // A canvas on the dirty part alone: the axes that reach into it draw there exactly the
     // pixels a drawing of the whole image gives (moved by whole pixels, clipped at its edges),
-    // in the same order; the others are not drawn at all.
+    // in the same order; the others, and the texts that cannot reach into it, are not drawn.
     QImage part(m_chartImage.scanLine(dirty.top()) + static_cast<std::ptrdiff_t>(dirty.left()) * 4,
                 dirty.width(), dirty.height(), m_chartImage.bytesPerLine(), QImage::Format_RGB32);
     part.setDotsPerMeterX(m_chartImage.dotsPerMeterX());
@@ -322,7 +322,7 @@ void TCustomPlotChart::patchChartImage(const QRect& dirty, const QRect& plotArea
     QPainterCanvas canvas(part, palette());
     for (const AxisDrawing& axis : axes) {
         if (AxisBounds(axis, m_chartImage).intersects(dirty)) {
-            DrawAxis(canvas, axis, -dirty.topLeft());
+            DrawAxis(canvas, axis, -dirty.topLeft(), dirty, &m_chartImage);
         }
     }
 }
