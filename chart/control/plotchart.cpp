@@ -244,14 +244,6 @@ void TCustomPlotChart::buildChartImage() {
         keepLayouts(); // the new layouts equal the cache's drawings
         return;
     }
-    // The cache's drawings of the kept axes are this image's.
-    const auto takeKept = [&] {
-        for (std::size_t a = 0; a < axes.size(); ++a) {
-            if (kept[a]) {
-                axes[a] = std::move(m_cache->axes[a]);
-            }
-        }
-    };
     // Paint and the bitmap export lay the plot image over its rectangle of the chart image
     // whenever the chart image was drawn again; what lies below it there does not matter.
     const QRect plotArea = PlotWidth() >= 0 && PlotHeight() >= 0
@@ -263,18 +255,22 @@ void TCustomPlotChart::buildChartImage() {
         m_cache->background.size() == size && m_cache->backgroundKey == key) {
         // Only axes changed (a scrolling range): the area they drew and draw is redrawn.
         QRect dirty;
+        std::array<QRect, kAxisCount> bounds;
         for (std::size_t a = 0; a < axes.size(); ++a) {
-            if (!kept[a] && !sameAxis(axes[a], m_cache->axes[a])) {
-                dirty |=
-                    AxisBounds(m_cache->axes[a], m_chartImage) | AxisBounds(axes[a], m_chartImage);
+            const bool changed = !kept[a] && !sameAxis(axes[a], m_cache->axes[a]);
+            if (kept[a]) {
+                axes[a] = std::move(m_cache->axes[a]); // the cache's drawing is this image's
+            }
+            bounds[a] = AxisBounds(axes[a], m_chartImage);
+            if (changed) {
+                dirty |= AxisBounds(m_cache->axes[a], m_chartImage) | bounds[a];
             }
         }
         dirty &= m_chartImage.rect();
         if (dirty.intersects(plotArea)) {
             m_chartHoldsPlot = false;
         }
-        takeKept();
-        patchChartImage(dirty, plotArea, axes);
+        patchChartImage(dirty, plotArea, axes, bounds);
     } else {
         m_chartHoldsPlot = false;
         if (m_cache->background.isNull() || m_cache->background.size() != size ||
@@ -293,7 +289,11 @@ void TCustomPlotChart::buildChartImage() {
         } else {
             copyOutside(m_cache->background, m_chartImage, m_chartImage.rect(), plotArea);
         }
-        takeKept();
+        for (std::size_t a = 0; a < axes.size(); ++a) {
+            if (kept[a]) {
+                axes[a] = std::move(m_cache->axes[a]); // the cache's drawing is this image's
+            }
+        }
         QPainterCanvas canvas(m_chartImage, palette());
         for (const AxisDrawing& axis : axes) {
             DrawAxis(canvas, axis);
@@ -307,7 +307,8 @@ void TCustomPlotChart::buildChartImage() {
 }
 
 void TCustomPlotChart::patchChartImage(const QRect& dirty, const QRect& plotArea,
-                                       std::span<const AxisDrawing> axes) {
+                                       std::span<const AxisDrawing> axes,
+                                       std::span<const QRect> bounds) {
     if (dirty.isEmpty()) {
         return;
     }
@@ -320,9 +321,9 @@ void TCustomPlotChart::patchChartImage(const QRect& dirty, const QRect& plotArea
     part.setDotsPerMeterX(m_chartImage.dotsPerMeterX());
     part.setDotsPerMeterY(m_chartImage.dotsPerMeterY());
     QPainterCanvas canvas(part, palette());
-    for (const AxisDrawing& axis : axes) {
-        if (AxisBounds(axis, m_chartImage).intersects(dirty)) {
-            DrawAxis(canvas, axis, -dirty.topLeft(), dirty, &m_chartImage);
+    for (std::size_t a = 0; a < axes.size(); ++a) {
+        if (bounds[a].intersects(dirty)) {
+            DrawAxis(canvas, axes[a], -dirty.topLeft(), dirty, &m_chartImage);
         }
     }
 }

@@ -124,9 +124,9 @@ private:
     void openPaintGate();
     void buildChartImage();
     // Redraws `dirty` of the chart image: background (outside `plotArea`) and the axes reaching
-    // into it.
+    // into it (`bounds`: each axis's AxisBounds).
     void patchChartImage(const QRect& dirty, const QRect& plotArea,
-                         std::span<const AxisDrawing> axes);
+                         std::span<const AxisDrawing> axes, std::span<const QRect> bounds);
     void sizePlotImage(QImage& image) const;
     void blankPlotImage(QImage& image);
     void drawItemsInto(QImage& image, bool withGrid, bool monochrome);
