@@ -15,6 +15,12 @@ namespace {
 // A sustained stream would keep one event reading for ever and starve the main thread's event
 // loop; after this many blocks the event ends and the worker posts the next one at once.
 constexpr int kMaxBlocksPerEvent = 64;
+// A read that took a full tty read queue (a tty hands out at most 4095 bytes at once) came from
+// a device that outruns the reader; the queue is then often empty only while the next bytes are
+// on their way. The event waits that long for them instead of handing back to the workers, which
+// would cost two thread wake-ups per block and let the device side fill up meanwhile.
+constexpr long kFullTtyRead = 4095;
+constexpr int kRefillWaitMs = 1;
 constexpr std::size_t kMinReceiveBuffer = 8192;
 constexpr std::size_t kMaxSystemText = 256;
 
@@ -286,9 +292,10 @@ TCustomComm::TCommEventResult TCustomComm::ProcessCommEvent(std::uint32_t mask) 
                     if (blocks == kMaxBlocksPerEvent) {
                         break;
                     }
-                    const std::size_t want =
-                        std::min<std::size_t>(m_comStat.cbInQue, m_receiveBuffer.size());
-                    const long got = m_platform->Read(m_handle, m_receiveBuffer.data(), want);
+                    // Bytes that arrived since the count was taken come along: the whole
+                    // buffer is offered, and the read never waits.
+                    const long got =
+                        m_platform->Read(m_handle, m_receiveBuffer.data(), m_receiveBuffer.size());
                     if (got <= 0) {
                         // A failed read ends the loop; bytes the driver counts but does not
                         // hand out wait for the next arrival instead of spinning.
@@ -311,7 +318,11 @@ TCustomComm::TCommEventResult TCustomComm::ProcessCommEvent(std::uint32_t mask) 
                     }
                     // Only the input count: line errors that arose meanwhile stay pending for the
                     // next event instead of being cleared unseen.
-                    const long queued = m_platform->InputCount(m_handle);
+                    long queued = m_platform->InputCount(m_handle);
+                    if (queued == 0 && got >= kFullTtyRead &&
+                        m_platform->Wait(m_handle, true, -1, kRefillWaitMs) == TWaitResult::Input) {
+                        queued = m_platform->InputCount(m_handle);
+                    }
                     if (queued < 0) {
                         break;
                     }
