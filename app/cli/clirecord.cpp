@@ -243,6 +243,7 @@ public:
     std::uint32_t LargestBlock = 0;
 
     void SetLabel10(const std::string&) override {}
+    void SetLabel10Number(const NumberText&) override {}
     void SetStatusPanel(int index, const std::string& text) override {
         if (index == 2 && Acq != nullptr) {
             LineTimes.push_back(Acq->ProcessTimeMs);

@@ -149,11 +149,10 @@ void Acquisition::ProcessLine(std::string_view Line) {
         const std::string_view second = n > p ? Line.substr(p, n - p) : std::string_view();
         Value1 = scaled(first, Factor1, Offset1);
         Value2 = scaled(second, Factor2, Offset2);
-        m_host.SetLabel10(" " + numbers::FloatToStr(Value1, DecimalSeparator) + "        " +
-                          numbers::FloatToStr(Value2, DecimalSeparator));
+        m_host.SetLabel10Number(NumberText::Values(Value1, Value2, DecimalSeparator));
     } else {
         Value1 = scaled(Line, Factor1, Offset1);
-        m_host.SetLabel10(" " + numbers::FloatToStr(Value1, DecimalSeparator));
+        m_host.SetLabel10Number(NumberText::OneValue(Value1, DecimalSeparator));
     }
     m_host.SetStatusPanel(0, std::to_string(SampleCount));
     if (SampleCount > MemoryMax && !TrendMode) {
@@ -175,8 +174,7 @@ void Acquisition::ProcessLine(std::string_view Line) {
     }
     ProcessTimeMs = numbers::StoreSingle(static_cast<double>((PerfEnd - PerfStart) * 1000) /
                                          static_cast<double>(PerfFrequency));
-    m_host.SetStatusPanel(2, numbers::FormatFloat00_00(ProcessTimeMs, DecimalSeparator) +
-                                 " ms Skal.+Grafik");
+    m_host.SetStatusPanelNumber(2, NumberText::Time(ProcessTimeMs, DecimalSeparator));
 }
 
 void Acquisition::addItems() {

@@ -4,6 +4,8 @@
 // message box. The window implements it by forwarding to its controls; tests and plotmira-cli
 // implement it without any window.
 
+#include "app/pipeline/numbertext.h"
+
 #include <string>
 
 class AcquisitionHost {
@@ -14,6 +16,12 @@ public:
     virtual void SetLabel10(const std::string& text) = 0;
     // Panel 0, 1 or 2 of the status bar: sample count, block size, processing time.
     virtual void SetStatusPanel(int index, const std::string& text) = 0;
+    // The same for a text of numbers, which a host may make only when it shows it; what is shown
+    // in the end is the text of the newest call either way.
+    virtual void SetLabel10Number(const NumberText& text) { SetLabel10(text.Make()); }
+    virtual void SetStatusPanelNumber(int index, const NumberText& text) {
+        SetStatusPanel(index, text.Make());
+    }
 
     // The serial component's Active property: whether the port is still open. SetPortActive(false)
     // closes the port; after it the received block must not be read any more.

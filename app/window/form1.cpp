@@ -255,6 +255,16 @@ void TForm1::SetStatusPanel(int index, const std::string& text) {
     }
 }
 
+void TForm1::SetLabel10Number(const NumberText& text) {
+    m_liveTexts->SetNumber(0, text);
+}
+
+void TForm1::SetStatusPanelNumber(int index, const NumberText& text) {
+    if (index >= 0 && index < static_cast<int>(StatusPanels.size())) {
+        m_liveTexts->SetNumber(1 + index, text);
+    }
+}
+
 bool TForm1::PortActive() const {
     return SerialComm1 != nullptr && SerialComm1->Active();
 }

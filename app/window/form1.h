@@ -206,6 +206,8 @@ public:
 
     // AcquisitionHost: the pipeline's view of the window.
     void SetLabel10(const std::string& text) override;
+    void SetLabel10Number(const NumberText& text) override;
+    void SetStatusPanelNumber(int index, const NumberText& text) override;
     void SetStatusPanel(int index, const std::string& text) override;
     bool PortActive() const override;
     void SetPortActive(bool active) override;

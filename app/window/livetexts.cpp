@@ -22,19 +22,44 @@ int LiveTexts::Add(QLabel* label) {
     return static_cast<int>(m_entries.size()) - 1;
 }
 
+LiveTexts::Entry* LiveTexts::entryAt(int index) {
+    if (index < 0 || index >= static_cast<int>(m_entries.size())) {
+        return nullptr;
+    }
+    return &m_entries[static_cast<std::size_t>(index)];
+}
+
 void LiveTexts::apply(Entry& entry, std::int64_t at) {
     entry.label->setText(QString::fromStdString(entry.waiting));
     entry.shown.swap(entry.waiting);
     entry.due = false;
+    entry.numberDue = false;
     entry.lastSet = at;
     entry.everSet = true;
 }
 
 void LiveTexts::Set(int index, const std::string& text) {
-    if (index < 0 || index >= static_cast<int>(m_entries.size())) {
+    if (Entry* entry = entryAt(index)) {
+        entry->numberDue = false; // the text replaces a waiting number
+        offer(*entry, text);
+    }
+}
+
+void LiveTexts::SetNumber(int index, const NumberText& text) {
+    Entry* entry = entryAt(index);
+    if (entry == nullptr) {
         return;
     }
-    Entry& entry = m_entries[static_cast<std::size_t>(index)];
+    if (entry->due) {
+        // The frame's timer runs already: the newest numbers are made into a text when it ends.
+        entry->number = text;
+        entry->numberDue = true;
+        return;
+    }
+    offer(*entry, text.Make());
+}
+
+void LiveTexts::offer(Entry& entry, const std::string& text) {
     if (text == (entry.due ? entry.waiting : entry.shown)) {
         return;
     }
@@ -43,6 +68,9 @@ void LiveTexts::Set(int index, const std::string& text) {
         return;
     }
     entry.waiting = text;
+    if (entry.due) {
+        return; // the timer for the end of this label's frame runs already
+    }
     entry.due = true;
     const std::int64_t at = now();
     if (!entry.everSet || at - entry.lastSet >= kFrameNs) {
@@ -57,20 +85,26 @@ void LiveTexts::Set(int index, const std::string& text) {
 }
 
 void LiveTexts::SetNow(int index, const std::string& text) {
-    if (index < 0 || index >= static_cast<int>(m_entries.size())) {
-        return;
+    if (Entry* entry = entryAt(index)) {
+        entry->waiting = text;
+        apply(*entry, now());
     }
-    Entry& entry = m_entries[static_cast<std::size_t>(index)];
-    entry.waiting = text;
-    apply(entry, now());
 }
 
 void LiveTexts::Flush() {
     m_timer.stop();
     const std::int64_t at = now();
     for (Entry& entry : m_entries) {
-        if (entry.due) {
-            apply(entry, at);
+        if (!entry.due) {
+            continue;
         }
+        if (entry.numberDue) {
+            entry.waiting = entry.number.Make();
+            if (entry.waiting == entry.shown) {
+                entry.due = entry.numberDue = false; // the label shows it already
+                continue;
+            }
+        }
+        apply(entry, at);
     }
 }

@@ -6,6 +6,7 @@
 // only the newest text is shown. Setting a label's text costs a layout request and a repaint; at
 // thousands of lines per second only the last one of a frame can ever be seen.
 
+#include "app/pipeline/numbertext.h"
 #include "chart/control/framepacer.h"
 
 #include <QElapsedTimer>
@@ -27,6 +28,9 @@ public:
     int Add(QLabel* label);
     // The label's text becomes `text`, now or at the end of the current frame (see above).
     void Set(int index, const std::string& text);
+    // The same for a text of numbers: one that waits for the end of the frame is made only
+    // then, from the newest numbers.
+    void SetNumber(int index, const NumberText& text);
     // The label shows `text` at once, whatever it showed; a waiting text is dropped.
     void SetNow(int index, const std::string& text);
     // Every waiting text is shown now.
@@ -38,9 +42,13 @@ private:
         std::string shown;   // what the label was last given
         std::string waiting; // the newest text not yet given
         bool due = false;
+        bool numberDue = false; // `waiting` is still to be made from `number`
+        NumberText number;
         std::int64_t lastSet = 0;
         bool everSet = false;
     };
+    Entry* entryAt(int index);
+    void offer(Entry& entry, const std::string& text);
     void apply(Entry& entry, std::int64_t now);
     std::int64_t now() const { return m_clock.nsecsElapsed(); }
 

@@ -90,3 +90,23 @@ TEST(LiveTexts, WaitingTextsGoOutWithAnyRepaintOfTheirWindow) {
     QCoreApplication::processEvents();
     EXPECT_EQ(value->text(), QStringLiteral("2"));
 }
+
+TEST(LiveTexts, NumbersWaitingForTheFrameAreMadeFromTheNewestAndATextReplacesThem) {
+    Texts t;
+    t.texts.SetNumber(t.valueIndex, NumberText::OneValue(1.5f, ','));
+    EXPECT_EQ(t.value.text(), QStringLiteral(" 1,5"));
+    t.texts.SetNumber(t.valueIndex, NumberText::OneValue(2.5f, ','));
+    t.texts.SetNumber(t.valueIndex, NumberText::Values(3.5f, -4.0f, ','));
+    t.texts.SetNumber(t.panelIndex, NumberText::Time(0.125f, ','));
+    EXPECT_EQ(t.value.text(), QStringLiteral(" 1,5"));
+    t.texts.Flush();
+    EXPECT_EQ(t.value.text(), QStringLiteral(" 3,5        -4"));
+    EXPECT_EQ(t.panel.text(), QStringLiteral("00,13 ms Skal.+Grafik"));
+
+    // A text set after a waiting number wins, also when the frame ends.
+    t.texts.SetNumber(t.valueIndex, NumberText::OneValue(5.0f, ','));
+    t.texts.SetNumber(t.valueIndex, NumberText::OneValue(6.0f, ','));
+    t.texts.Set(t.valueIndex, "");
+    QTest::qWait(3 * LiveTexts::kFrameNs / 1000000);
+    EXPECT_TRUE(t.value.text().isEmpty());
+}
