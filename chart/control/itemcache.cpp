@@ -1,6 +1,7 @@
 #include "chart/control/itemcache.h"
 
 #include "chart/control/boundscanvas.h"
+#include "chart/control/colors.h"
 #include "chart/control/qpaintercanvas.h"
 #include "chart/core/plotchartcore.h"
 
@@ -57,6 +58,25 @@ void ItemCache::BlankPlotImage(const PlotChartCore& chart, const QPalette& palet
     if (image.isNull()) {
         return;
     }
+    // Every fresh render starts here, in trend mode at every repaint: opaque colours are written
+    // straight into the pixels, as the painter's fill and one-pixel outline would write them.
+    const QColor fill = ToQColor(chart.ChartColor(), palette);
+    const QColor frame = ToQColor(chart.ChartFrameColor(), palette);
+    if (w >= 2 && h >= 2 && fill.alpha() == 255 && frame.alpha() == 255) {
+        const QRgb inside = fill.rgba();
+        const QRgb edge = frame.rgba();
+        for (int y = 0; y < h; ++y) {
+            auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+            if (y == 0 || y == h - 1) {
+                std::fill(row, row + w, edge);
+            } else {
+                row[0] = edge;
+                std::fill(row + 1, row + w - 1, inside);
+                row[w - 1] = edge;
+            }
+        }
+        return;
+    }
     QPainterCanvas canvas(image, palette);
     canvas.SetPen(CanvasPen{chart.ChartFrameColor(), 1, psSolid});
     canvas.SetBrush(CanvasBrush{chart.ChartColor(), false});
@@ -106,11 +126,14 @@ QRect ItemCache::Render(const PlotChartCore& chart, const QPalette& palette, QIm
         if (plot.isNull()) {
             return {};
         }
+        // The whole image is handed on: where the items drew does not matter.
         QPainterCanvas canvas(plot, palette);
         ItemPainter painter(chart, canvas, 0, 0, false);
         painter.DrawGrid();
         painter.BeginItems();
+        painter.DrawItems(chart.Items());
         m_state = painter.CurrentState();
+        m_drawn = count;
         m_key = std::move(key);
         m_generation = generation;
         m_lastPending = QRect();
@@ -121,21 +144,12 @@ QRect ItemCache::Render(const PlotChartCore& chart, const QPalette& palette, QIm
     QRect changed = m_lastPending;
     if (count > m_drawn) {
         QPainterCanvas canvas(plot, palette);
-        const auto newItems = chart.Items().subspan(static_cast<std::size_t>(m_drawn));
-        if (afresh) {
-            // The whole image is handed on: where the items drew does not matter.
-            ItemPainter painter(chart, canvas, 0, 0, false);
-            painter.ResumeItems(m_state);
-            painter.DrawItems(newItems);
-            m_state = painter.CurrentState();
-        } else {
-            BoundsCanvas bounds(canvas, plot.rect());
-            ItemPainter painter(chart, bounds, 0, 0, false);
-            painter.ResumeItems(m_state);
-            painter.DrawItems(newItems);
-            m_state = painter.CurrentState();
-            changed |= bounds.Touched();
-        }
+        BoundsCanvas bounds(canvas, plot.rect());
+        ItemPainter painter(chart, bounds, 0, 0, false);
+        painter.ResumeItems(m_state);
+        painter.DrawItems(chart.Items().subspan(static_cast<std::size_t>(m_drawn)));
+        m_state = painter.CurrentState();
+        changed |= bounds.Touched();
         m_drawn = count;
     }
     m_lastPending = pendingBounds(m_state) & plot.rect();

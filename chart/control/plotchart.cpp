@@ -341,17 +341,15 @@ void TCustomPlotChart::Paint() {
     // When the chart image holds the last plot image, only what the plot image changed is
     // copied and shown again.
     QRect area(0, 0, Width(), Height());
+    const bool rgb32 = m_chartImage.format() == QImage::Format_RGB32 &&
+                       m_plotImage.format() == QImage::Format_RGB32;
     if (m_chartHoldsPlot && plotWasRender && m_itemCacheEnabled && m_shownIsChart) {
         area = changed.translated(MarginLeft(), MarginTop()) & m_chartImage.rect();
-        if (!area.isEmpty()) {
-            const std::size_t bytes = static_cast<std::size_t>(area.width()) * 4;
-            for (int y = area.top(); y <= area.bottom(); ++y) {
-                std::memcpy(m_chartImage.scanLine(y) + static_cast<std::ptrdiff_t>(area.left()) * 4,
-                            m_plotImage.constScanLine(y - MarginTop()) +
-                                static_cast<std::ptrdiff_t>(area.left() - MarginLeft()) * 4,
-                            bytes);
-            }
-        }
+        copyPlotPart(area);
+    } else if (!m_plotImage.isNull() && rgb32) {
+        // An opaque image drawn at whole pixels is a copy of its rows.
+        copyPlotPart(QRect(QPoint(MarginLeft(), MarginTop()), m_plotImage.size()) &
+                     m_chartImage.rect());
     } else if (!m_plotImage.isNull()) {
         QPainter painter(&m_chartImage);
         painter.drawImage(MarginLeft(), MarginTop(), m_plotImage);
@@ -360,6 +358,19 @@ void TCustomPlotChart::Paint() {
     m_presentArea = area;
     Present(m_chartImage, 0, 0);
     m_chartHoldsPlot = true;
+}
+
+void TCustomPlotChart::copyPlotPart(const QRect& area) {
+    if (area.isEmpty()) {
+        return;
+    }
+    const std::size_t bytes = static_cast<std::size_t>(area.width()) * 4;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        std::memcpy(m_chartImage.scanLine(y) + static_cast<std::ptrdiff_t>(area.left()) * 4,
+                    m_plotImage.constScanLine(y - MarginTop()) +
+                        static_cast<std::ptrdiff_t>(area.left() - MarginLeft()) * 4,
+                    bytes);
+    }
 }
 
 void TCustomPlotChart::RepaintPlot() {

@@ -127,6 +127,8 @@ private:
     // into it (`bounds`: each axis's AxisBounds).
     void patchChartImage(const QRect& dirty, const QRect& plotArea,
                          std::span<const AxisDrawing> axes, std::span<const QRect> bounds);
+    // Copies `area` (chart image pixels, inside the plot image's place) from the plot image.
+    void copyPlotPart(const QRect& area);
     void sizePlotImage(QImage& image) const;
     void blankPlotImage(QImage& image);
     void drawItemsInto(QImage& image, bool withGrid, bool monochrome);

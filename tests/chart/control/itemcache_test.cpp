@@ -1,6 +1,8 @@
 // The items cache must never change a pixel: a chart with the cache and one without it (every
 // repaint drawing all items from scratch) go through the same random operations, and after each
 // one the shown picture, the chart image and the plot image must be identical.
+#include "chart/control/itemcache.h"
+#include "chart/control/qpaintercanvas.h"
 #include "charttestsupport.h"
 
 #include <QImage>
@@ -333,4 +335,29 @@ TEST(ItemCache, RedrawItemsOverTheCurrentRenderAndOverAnOlderImage) {
         c.RedrawItems();
     });
     expectSamePictures(p, "redraw after clearing");
+}
+
+// Every fresh render starts from the blank plot image, which the uncached chart shares: it must be
+// the painter's filled rectangle with its one-pixel outline, palette colours included.
+TEST(ItemCache, BlankPlotImageIsThePaintersOutlinedRectangle) {
+    for (const QSize size : {QSize(kChartWidth, kChartHeight), QSize(40, 30)}) {
+        auto chart = makeFormChart(size.width(), size.height());
+        for (const auto& [fill, frame] : {std::pair{clWhite, clBlack}, std::pair{clBtnFace, clRed},
+                                          std::pair{TColor{0x123456}, clWindow}}) {
+            chart->SetChartColor(fill);
+            chart->SetChartFrameColor(frame);
+            QImage blank;
+            ItemCache::BlankPlotImage(*chart, chart->palette(), blank);
+            ASSERT_FALSE(blank.isNull());
+            QImage painted(blank.size(), QImage::Format_RGB32);
+            painted.fill(Qt::magenta);
+            {
+                QPainterCanvas canvas(painted, chart->palette());
+                canvas.SetPen(CanvasPen{frame, 1, psSolid});
+                canvas.SetBrush(CanvasBrush{fill, false});
+                canvas.Rectangle(0, 0, painted.width(), painted.height());
+            }
+            EXPECT_EQ(difference(blank, painted), "") << fill << " in " << frame;
+        }
+    }
 }
