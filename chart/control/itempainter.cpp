@@ -3,6 +3,7 @@
 #include "chart/core/plotchartcore.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -195,58 +196,80 @@ void ItemPainter::ResumeItems(const State& state) {
 }
 
 void ItemPainter::DrawItems(std::span<const ChartItem> items) {
-    for (const ChartItem& item : items) {
-        const int kind = item.Kind;
-        // Foreign records (unknown kind, layer outside 1..16) are kept but never drawn.
-        if (kind < 1 || kind > 16 || !IsDrawableLayer(item.Layer)) {
-            continue;
-        }
-        QPoint p;
-        if (!toPlot(item.Layer, item.X, item.Y, p)) {
-            continue; // a NaN coordinate has no pixel
-        }
-        const TColor color = m_monochrome ? clBlack : item.Color;
-        const TColor brush = m_monochrome ? clSilver : item.FillColor;
-        const TPenStyle style =
-            item.PenStyle <= psInsideFrame ? static_cast<TPenStyle>(item.PenStyle) : psSolid;
-        if (item.LineWidth != m_state.PenWidth) {
-            flush();
-            m_state.PenWidth = item.LineWidth;
-            applyPen();
-        }
-        switch (kind) {
-        case ikMoveTo:
-            flush();
-            m_state.Start = p;
-            m_state.PenPos = p;
-            break;
-        case ikDrawTo:
-            if (color != m_state.PenColor || style != m_state.PenStyle ||
-                brush != m_state.BrushColor) {
-                flush();
-                setPenIfDifferent(color, style, brush);
+    // The points of a chunk of items are converted first, in a loop of their own: the processor
+    // then overlaps the conversions of neighbouring items, which the drawing in between would
+    // keep apart. Converting has no effect besides its result.
+    constexpr std::size_t kChunk = 128;
+    std::array<QPoint, kChunk> starts;
+    std::array<QPoint, kChunk> ends;
+    std::array<unsigned char, kChunk> converted; // bit 0: start, bit 1: end of a line
+    for (std::size_t first = 0; first < items.size(); first += kChunk) {
+        const std::span<const ChartItem> chunk =
+            items.subspan(first, std::min(kChunk, items.size() - first));
+        for (std::size_t i = 0; i < chunk.size(); ++i) {
+            const ChartItem& item = chunk[i];
+            converted[i] = 0;
+            // Foreign records (unknown kind, layer outside 1..16) are kept but never drawn.
+            if (item.Kind < 1 || item.Kind > 16 || !IsDrawableLayer(item.Layer)) {
+                continue;
             }
-            append(p);
-            break;
-        case ikLine: {
-            QPoint p2;
-            if (!toPlot(item.Layer, item.X2, item.Y2, p2)) {
-                break;
+            // A NaN coordinate has no pixel.
+            if (toPlot(item.Layer, item.X, item.Y, starts[i])) {
+                converted[i] = 1;
+                if (item.Kind == ikLine && toPlot(item.Layer, item.X2, item.Y2, ends[i])) {
+                    converted[i] |= 2;
+                }
             }
+        }
+        for (std::size_t i = 0; i < chunk.size(); ++i) {
+            if (converted[i] != 0) {
+                drawItem(chunk[i], starts[i], (converted[i] & 2) != 0, ends[i]);
+            }
+        }
+    }
+}
+
+void ItemPainter::drawItem(const ChartItem& item, QPoint p, bool hasEnd, QPoint p2) {
+    const int kind = item.Kind;
+    const TColor color = m_monochrome ? clBlack : item.Color;
+    const TColor brush = m_monochrome ? clSilver : item.FillColor;
+    const TPenStyle style =
+        item.PenStyle <= psInsideFrame ? static_cast<TPenStyle>(item.PenStyle) : psSolid;
+    if (item.LineWidth != m_state.PenWidth) {
+        flush();
+        m_state.PenWidth = item.LineWidth;
+        applyPen();
+    }
+    switch (kind) {
+    case ikMoveTo:
+        flush();
+        m_state.Start = p;
+        m_state.PenPos = p;
+        break;
+    case ikDrawTo:
+        if (color != m_state.PenColor || style != m_state.PenStyle || brush != m_state.BrushColor) {
             flush();
             setPenIfDifferent(color, style, brush);
-            if (p == p2) {
-                m_canvas.SetPixel(p, color);
-            } else {
-                m_canvas.Line(p, p2);
-            }
+        }
+        append(p);
+        break;
+    case ikLine: {
+        if (!hasEnd) {
             break;
         }
-        default:
-            flush();
-            drawOther(kind, item.Layer, item, p, color);
-            break;
+        flush();
+        setPenIfDifferent(color, style, brush);
+        if (p == p2) {
+            m_canvas.SetPixel(p, color);
+        } else {
+            m_canvas.Line(p, p2);
         }
+        break;
+    }
+    default:
+        flush();
+        drawOther(kind, item.Layer, item, p, color);
+        break;
     }
 }
 

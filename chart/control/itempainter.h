@@ -55,6 +55,8 @@ public:
     const State& CurrentState() const { return m_state; }
 
 private:
+    // One item whose start (and, for a line, end when hasEnd) are converted already.
+    void drawItem(const ChartItem& item, QPoint p, bool hasEnd, QPoint p2);
     void flush();
     void append(QPoint p);
     void applyPen();
