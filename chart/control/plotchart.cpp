@@ -7,6 +7,7 @@
 #include "chart/control/itemcache.h"
 #include "chart/control/itempainter.h"
 #include "chart/control/qpaintercanvas.h"
+#include "chart/control/textstamps.h"
 
 #include <QPaintEvent>
 #include <QPainter>
@@ -72,6 +73,8 @@ struct TCustomPlotChart::Cache {
     // changes only axes, and copying this costs less than drawing it.
     Key backgroundKey;
     QImage background;
+    // The axis texts of the chart image, stamped (the uncached chart draws them every time).
+    TextStamps texts;
 };
 
 TCustomPlotChart::TCustomPlotChart(QWidget* parent)
@@ -295,6 +298,9 @@ void TCustomPlotChart::buildChartImage() {
             }
         }
         QPainterCanvas canvas(m_chartImage, palette());
+        if (m_itemCacheEnabled) {
+            canvas.SetTextStamps(&m_cache->texts);
+        }
         for (const AxisDrawing& axis : axes) {
             DrawAxis(canvas, axis);
         }
@@ -321,6 +327,9 @@ void TCustomPlotChart::patchChartImage(const QRect& dirty, const QRect& plotArea
     part.setDotsPerMeterX(m_chartImage.dotsPerMeterX());
     part.setDotsPerMeterY(m_chartImage.dotsPerMeterY());
     QPainterCanvas canvas(part, palette());
+    if (m_itemCacheEnabled) {
+        canvas.SetTextStamps(&m_cache->texts);
+    }
     for (std::size_t a = 0; a < axes.size(); ++a) {
         if (bounds[a].intersects(dirty)) {
             DrawAxis(canvas, axes[a], -dirty.topLeft(), dirty, &m_chartImage);

@@ -1,6 +1,7 @@
 #include "chart/control/qpaintercanvas.h"
 
 #include "chart/control/colors.h"
+#include "chart/control/textstamps.h"
 
 #include <QImage>
 #include <algorithm>
@@ -121,6 +122,8 @@ void QPainterCanvas::SetFont(const TChartFont& font) {
     QFont f = ToQFont(font);
     m_painter.setFont(f);
     m_metrics.emplace(f, &m_image);
+    // ToQFont makes the font of a name and a height alone.
+    m_fontKey = font.Name + '\n' + std::to_string(font.Height);
 }
 
 void QPainterCanvas::Line(QPoint from, QPoint to) {
@@ -194,9 +197,19 @@ void QPainterCanvas::TextOut(int x, int y, const QString& text) {
     if (!m_metrics) {
         SetFont(m_font);
     }
+    const QPoint origin(x, y + m_metrics->ascent());
+    const QImage::Format format = m_image.format();
+    if (m_stamps != nullptr && m_fontColor.alpha() == 255 &&
+        (format == QImage::Format_RGB32 || format == QImage::Format_ARGB32 ||
+         format == QImage::Format_ARGB32_Premultiplied) &&
+        m_image.devicePixelRatio() == 1.0 && m_painter.deviceTransform().isIdentity() &&
+        !m_painter.hasClipping() &&
+        m_stamps->Draw(m_image, m_fontKey, m_painter.font(), origin, text, m_fontColor.rgba())) {
+        return;
+    }
     m_painter.setPen(m_fontColor);
     m_penDirty = true;
-    m_painter.drawText(QPoint(x, y + m_metrics->ascent()), text);
+    m_painter.drawText(origin, text);
 }
 
 QSize QPainterCanvas::TextExtent(const QString& text) {

@@ -17,8 +17,10 @@
 #include <QPalette>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 class QImage;
+class TextStamps;
 
 class QPainterCanvas : public Canvas {
 public:
@@ -42,6 +44,9 @@ public:
     // Qt's font for a chart font: the family as named (fontconfig substitutes), the height in
     // pixels.
     static QFont ToQFont(const TChartFont& font);
+    // Texts are stamped from `stamps` (which must outlive the canvas) where they can be; null
+    // draws every text.
+    void SetTextStamps(TextStamps* stamps) { m_stamps = stamps; }
 
 private:
     QColor colorOf(TColor color) const;
@@ -59,6 +64,8 @@ private:
     TChartFont m_font;
     QColor m_fontColor;
     std::optional<QFontMetrics> m_metrics;
+    std::string m_fontKey; // names the painter's font for m_stamps
+    TextStamps* m_stamps = nullptr;
     std::optional<LineRasterizer> m_raster; // set when the image takes direct writes
     bool m_rasterPen = true;                // solid, width <= 1, opaque colour
     std::uint32_t m_penPixel = 0xFF000000;

@@ -1,5 +1,6 @@
 #include "chart/control/qpaintercanvas.h"
 
+#include "chart/control/textstamps.h"
 #include "linereference.h"
 
 #include <QImage>
@@ -149,4 +150,42 @@ TEST(QPainterCanvasShapes, RectangleCoversRightAndBottomExclusive) {
     EXPECT_EQ(image.pixel(3, 3) & 0xFFFFFF, 0xFF0000u); // red inside
     EXPECT_EQ(image.pixel(6, 4) & 0xFFFFFF, 0xFFFFFFu);
     EXPECT_EQ(image.pixel(5, 5) & 0xFFFFFF, 0xFFFFFFu);
+}
+
+// A stamped text must set exactly the pixels drawing it sets, wherever it lies (also partly
+// outside the image), in the chart's fonts; and those fonts must really be stamped, or the
+// stamps would silently save nothing.
+TEST(QPainterCanvasShapes, StampedTextsSetThePixelsOfDrawnTexts) {
+    const TChartFont fonts[] = {TChartFont{}, TChartFont{"Arial", -11, 0x000080},
+                                TChartFont{"DejaVu Sans", 16, 0x008000}};
+    const QString texts[] = {"0", "1500", "-0,25", "Anzahl Samples", "ÄÖÜ µs", "  "};
+    const QPoint places[] = {{10, 10}, {0, 0}, {-7, 3}, {55, -6}, {70, 40}, {33, 17}};
+    TextStamps stamps;
+    int stamped = 0;
+    for (const TChartFont& font : fonts) {
+        for (const QString& text : texts) {
+            for (const QPoint at : places) {
+                QImage drawn(80, 50, QImage::Format_RGB32);
+                drawn.fill(kGreen);
+                QImage viaStamps = drawn;
+                {
+                    QPainterCanvas canvas(drawn, QPalette());
+                    canvas.SetFont(font);
+                    canvas.TextOut(at.x(), at.y(), text);
+                }
+                {
+                    QPainterCanvas canvas(viaStamps, QPalette());
+                    canvas.SetTextStamps(&stamps);
+                    canvas.SetFont(font);
+                    canvas.TextOut(at.x(), at.y(), text);
+                }
+                EXPECT_TRUE(drawn == viaStamps) << text.toStdString() << " at " << at.x() << ","
+                                                << at.y() << " in " << font.Name;
+            }
+            QImage probe(8, 8, QImage::Format_RGB32);
+            stamped += stamps.Draw(probe, "probe " + font.Name + std::to_string(font.Height),
+                                   QPainterCanvas::ToQFont(font), {0, 0}, text, kRed);
+        }
+    }
+    EXPECT_EQ(stamped, 18);
 }
