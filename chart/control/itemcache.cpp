@@ -88,6 +88,23 @@ bool ItemCache::IsCurrent(const PlotChartCore& chart, const QPalette& palette) c
            keyOf(chart, palette) == m_key;
 }
 
+bool ItemCache::StartsAfresh(const PlotChartCore& chart, bool plotIsLastRender) const {
+    if (!m_valid || !plotIsLastRender || chart.Store().Generation() != m_generation ||
+        chart.ItemCount() < m_drawn) {
+        return true;
+    }
+    for (int layer = 1; layer <= ChartLayers::kLayerCount; ++layer) {
+        const LayerKey& l = m_key.Layers[static_cast<std::size_t>(layer - 1)];
+        const TScaleProps& x = chart.ScaleX(layer);
+        const TScaleProps& y = chart.ScaleY(layer);
+        if (x.RangeLow() != l.XLow || x.RangeHigh() != l.XHigh || y.RangeLow() != l.YLow ||
+            y.RangeHigh() != l.YHigh) {
+            return true;
+        }
+    }
+    return false;
+}
+
 namespace {
 
 // The pixels the pending polyline of `state` draws (a polyline needs two points).

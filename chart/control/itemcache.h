@@ -38,6 +38,9 @@ public:
     // Whether the last Render drew exactly the chart's present state (same key, generation and
     // item count): an image it produced then equals a render from scratch now.
     bool IsCurrent(const PlotChartCore& chart, const QPalette& palette) const;
+    // Whether the next Render certainly starts a new pass (a cheap look at the ranges and the
+    // store; false does not promise that the pass continues).
+    bool StartsAfresh(const PlotChartCore& chart, bool plotIsLastRender) const;
     // Forgets the pass; the next Render starts from scratch.
     void Invalidate() { m_valid = false; }
 

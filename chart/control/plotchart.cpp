@@ -127,6 +127,7 @@ void TCustomPlotChart::blankPlotImage(QImage& image) {
 }
 
 void TCustomPlotChart::PaintPlotBackground() {
+    m_plotInChart = false; // blanked whole
     m_plotIsRender = false;
     m_chartHoldsPlot = false;
     blankPlotImage(m_plotImage);
@@ -151,6 +152,7 @@ std::uint64_t TCustomPlotChart::ItemCacheStarted() const {
 }
 
 QRect TCustomPlotChart::renderPlotImage() {
+    syncPlotImage();
     if (!m_itemCacheEnabled) {
         PaintPlotBackground();
         drawItemsInto(m_plotImage, true, false);
@@ -342,14 +344,28 @@ void TCustomPlotChart::Paint() {
         return;
     }
     syncControlSize();
+    // A pass that starts afresh (in trend mode at every repaint) is drawn straight into the
+    // chart image, sparing the plot image and its copy; otherwise the plot image must hold the
+    // plot before the chart image is built over it.
+    const bool afresh = m_itemCacheEnabled && m_itemCache->StartsAfresh(*this, m_plotIsRender);
+    if (!afresh) {
+        syncPlotImage();
+    }
     // The shown picture may be m_chartImage itself; it is replaced by the new chart image at
     // the end and nothing can show it in between, so it is not detached here.
     buildChartImage(); // clears m_chartHoldsPlot when it draws the chart image anew
+    QRect area(0, 0, Width(), Height());
+    if (afresh && renderIntoChartImage()) {
+        m_chartHoldsPlot = false;
+        m_presentArea = area;
+        Present(m_chartImage, 0, 0);
+        m_chartHoldsPlot = true;
+        return;
+    }
     const bool plotWasRender = m_plotIsRender;
     const QRect changed = renderPlotImage();
     // When the chart image holds the last plot image, only what the plot image changed is
     // copied and shown again.
-    QRect area(0, 0, Width(), Height());
     const bool rgb32 = m_chartImage.format() == QImage::Format_RGB32 &&
                        m_plotImage.format() == QImage::Format_RGB32;
     if (m_chartHoldsPlot && plotWasRender && m_itemCacheEnabled && m_shownIsChart) {
@@ -367,6 +383,49 @@ void TCustomPlotChart::Paint() {
     m_presentArea = area;
     Present(m_chartImage, 0, 0);
     m_chartHoldsPlot = true;
+}
+
+bool TCustomPlotChart::renderIntoChartImage() {
+    const QRect place(MarginLeft(), MarginTop(), std::max(0, PlotWidth() + 1),
+                      std::max(0, PlotHeight() + 1));
+    if (place.isEmpty() || !m_chartImage.rect().contains(place) ||
+        m_chartImage.format() != QImage::Format_RGB32) {
+        // The chart image was built over a plot it may have held: that is gone, and the pass
+        // starts afresh in the plot image.
+        m_plotInChart = false;
+        m_plotIsRender = false;
+        return false;
+    }
+    uchar* bits = m_chartImage.bits(); // detaches from a shared copy first
+    QImage plot(bits + static_cast<std::ptrdiff_t>(place.top()) * m_chartImage.bytesPerLine() +
+                    static_cast<std::ptrdiff_t>(place.left()) * 4,
+                place.width(), place.height(), m_chartImage.bytesPerLine(), QImage::Format_RGB32);
+    m_plotIsRender = false;
+    // Not the last render: the pass starts afresh whatever the chart image held there.
+    m_itemCache->Render(*this, palette(), plot, false);
+    m_plotIsRender = true;
+    m_plotInChart = true;
+    m_plotInChartRect = place;
+    return true;
+}
+
+void TCustomPlotChart::syncPlotImage() {
+    if (!m_plotInChart) {
+        return;
+    }
+    m_plotInChart = false;
+    sizePlotImage(m_plotImage);
+    if (m_plotImage.size() != m_plotInChartRect.size()) {
+        m_plotImage = m_chartImage.copy(m_plotInChartRect);
+        return;
+    }
+    const std::size_t bytes = static_cast<std::size_t>(m_plotInChartRect.width()) * 4;
+    for (int y = 0; y < m_plotInChartRect.height(); ++y) {
+        std::memcpy(m_plotImage.scanLine(y),
+                    m_chartImage.constScanLine(m_plotInChartRect.top() + y) +
+                        static_cast<std::ptrdiff_t>(m_plotInChartRect.left()) * 4,
+                    bytes);
+    }
 }
 
 void TCustomPlotChart::copyPlotPart(const QRect& area) {
@@ -396,6 +455,12 @@ void TCustomPlotChart::PaintItemsOver(bool withGrid) {
     // lies below the items anyway. So a plot image that is the current render stays as it is.
     const bool unchanged =
         m_itemCacheEnabled && m_plotIsRender && m_itemCache->IsCurrent(*this, palette());
+    if (unchanged && m_shownIsChart && m_chartHoldsPlot) {
+        // The shown picture is the chart image with this very plot image in it, and what it
+        // changed is on its way to the screen already.
+        return;
+    }
+    syncPlotImage();
     if (!unchanged) {
         m_plotIsRender = false;
         if (m_plotImage.isNull()) {
@@ -404,15 +469,11 @@ void TCustomPlotChart::PaintItemsOver(bool withGrid) {
         drawItemsInto(m_plotImage, withGrid, false);
         m_chartHoldsPlot = false;
     }
-    if (unchanged && m_shownIsChart && m_chartHoldsPlot) {
-        // The shown picture is the chart image with this very plot image in it, and what it
-        // changed is on its way to the screen already.
-        return;
-    }
     Present(m_plotImage, MarginLeft(), MarginTop());
 }
 
 void TCustomPlotChart::PlotAreaChanged() {
+    syncPlotImage();
     // The plot image takes the new size at once and keeps what it showed in the overlap.
     const int w = std::max(0, PlotWidth() + 1);
     const int h = std::max(0, PlotHeight() + 1);
@@ -626,6 +687,7 @@ ColourSet monochromeColours() {
 
 void TCustomPlotChart::ExportBitmap(const std::string& FileName, bool Monochrome) {
     syncControlSize();
+    syncPlotImage();
     QImage plot = m_plotImage;
     sizePlotImage(plot);
     SetPaintSuspended(true);

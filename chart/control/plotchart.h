@@ -59,7 +59,10 @@ public:
     const QImage& ShownImage() const { return m_shownIsChart ? m_chartImage : m_shown; }
 
     const QImage& ChartImage() const { return m_chartImage; }
-    const QImage& PlotImage() const { return m_plotImage; }
+    // The plot image; looking at it changes nothing.
+    QImage PlotImage() const {
+        return m_plotInChart ? m_chartImage.copy(m_plotInChartRect) : m_plotImage;
+    }
 
     // The items cache is on by default. Off, every full repaint draws all items through
     // PaintItems (the reference the cache is tested against). Invalidate forgets the cached pass.
@@ -129,6 +132,12 @@ private:
                          std::span<const AxisDrawing> axes, std::span<const QRect> bounds);
     // Copies `area` (chart image pixels, inside the plot image's place) from the plot image.
     void copyPlotPart(const QRect& area);
+    // Makes m_plotImage hold the plot again when a fresh render went straight into the chart
+    // image (m_plotInChart).
+    void syncPlotImage();
+    // Renders a pass that starts afresh straight into the chart image's plot area, when the
+    // chart image can take it; false when it cannot.
+    bool renderIntoChartImage();
     void sizePlotImage(QImage& image) const;
     void blankPlotImage(QImage& image);
     void drawItemsInto(QImage& image, bool withGrid, bool monochrome);
@@ -138,7 +147,13 @@ private:
     void flushScreenUpdate();
 
     QImage m_chartImage;
+    // After a fresh render straight into the chart image it is copied out only when needed
+    // (syncPlotImage).
     QImage m_plotImage;
+    // m_plotImage is stale: the plot is the m_plotInChartRect part of m_chartImage, which nothing
+    // writes to before syncPlotImage.
+    bool m_plotInChart = false;
+    QRect m_plotInChartRect;
     QImage m_shown;
     // The shown picture is m_chartImage itself (after a full Paint), so that the next Paint draws
     // into it without a copy. Whoever writes into m_chartImage outside Paint detaches first.

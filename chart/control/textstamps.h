@@ -35,8 +35,7 @@ private:
         bool usable = false;
         std::vector<Run> runs;
     };
-    static Stamp make(const QFont& font, const QString& text, int dotsPerMeterX,
-                      int dotsPerMeterY);
+    static Stamp make(const QFont& font, const QString& text, int dotsPerMeterX, int dotsPerMeterY);
 
     // Tick labels repeat: a few dozen texts per axis. The map is cleared when it grows beyond
     // this, which only texts that keep changing (a caption typed letter by letter) reach.
