@@ -45,6 +45,8 @@ QPainterCanvas::QPainterCanvas(QImage& image, const QPalette& palette)
     if (bits != nullptr && m_painter.isActive() && m_painter.deviceTransform().isIdentity() &&
         image.constBits() == reinterpret_cast<const uchar*>(bits)) {
         m_raster.emplace(bits, image.width(), image.height(), image.bytesPerLine() / 4);
+        m_bits = bits;
+        m_stride = image.bytesPerLine() / 4;
     }
     m_painter.setRenderHint(QPainter::Antialiasing, false);
     m_painter.setRenderHint(QPainter::TextAntialiasing, false);
@@ -180,13 +182,19 @@ void QPainterCanvas::FillRect(int x1, int y1, int x2, int y2) {
 }
 
 void QPainterCanvas::SetPixel(QPoint at, TColor color) {
-    if (at.x() >= 0 && at.y() >= 0 && at.x() < m_image.width() && at.y() < m_image.height()) {
-        const QColor c = colorOf(color);
-        if (m_raster && c.alpha() == 255) {
-            m_raster->Line(at, at + QPoint(1, 0), c.rgba());
-        } else {
-            m_painter.fillRect(QRect(at.x(), at.y(), 1, 1), c);
-        }
+    if (at.x() < 0 || at.y() < 0 || at.x() >= m_image.width() || at.y() >= m_image.height()) {
+        return;
+    }
+    // Dense data sets thousands of single pixels per repaint, nearly all in one colour.
+    if (!m_pixelColorKnown || color != m_pixelColor) {
+        m_pixelQColor = colorOf(color);
+        m_pixelColor = color;
+        m_pixelColorKnown = true;
+    }
+    if (m_raster && m_pixelQColor.alpha() == 255) {
+        m_bits[at.y() * m_stride + at.x()] = m_pixelQColor.rgba();
+    } else {
+        m_painter.fillRect(QRect(at.x(), at.y(), 1, 1), m_pixelQColor);
     }
 }
 

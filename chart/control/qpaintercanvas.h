@@ -67,7 +67,13 @@ private:
     std::string m_fontKey; // names the painter's font for m_stamps
     TextStamps* m_stamps = nullptr;
     std::optional<LineRasterizer> m_raster; // set when the image takes direct writes
-    bool m_rasterPen = true;                // solid, width <= 1, opaque colour
+    std::uint32_t* m_bits = nullptr;        // with m_raster: the first scanline
+    std::ptrdiff_t m_stride = 0;            // in pixels
+    // SetPixel's last colour and what it resolved to (system colours depend on the palette).
+    TColor m_pixelColor = 0;
+    QColor m_pixelQColor;
+    bool m_pixelColorKnown = false;
+    bool m_rasterPen = true; // solid, width <= 1, opaque colour
     std::uint32_t m_penPixel = 0xFF000000;
     bool m_penDirty = false;
     bool m_brushDirty = false;
