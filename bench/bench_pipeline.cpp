@@ -9,12 +9,16 @@
 //    less than the 16000-byte overflow limit, so any hold-back is a backlog near that limit).
 //    Prints per rate: lines/s achieved, hold-back, median and 99th-percentile ProcessTimeMs.
 //
+// 2a. The trend line path: the same on the chart core, with the number texts kept unmade as the
+//    window keeps them (it makes only the ones a frame shows), timed in CPU time over the lines
+//    that scroll the trend window (the best of several runs, robust under load).
 // 3. Where the end-to-end time goes: one repaint of the pipeline (SuspendPaint(false), which
 //    rebuilds the chart, then RedrawItems) on the real chart at the window's size, by the number
 //    of items, against the budget one line has at 13 000 lines/s (77 us) times the pace.
 //
 // PLOTMIRA_BENCH_QUICK=1 runs shorter runs (a tenth of the lines) for a quick look;
-// PLOTMIRA_BENCH_E2E=0 leaves the end-to-end runs out.
+// PLOTMIRA_BENCH_E2E=0 leaves the end-to-end runs out; PLOTMIRA_BENCH_PIPELINE_ONLY=1 runs only
+// the pipeline tables (1 and 2a).
 #include "app/pipeline/acquisition.h"
 #include "app/pipeline/acquisitionhost.h"
 #include "chart/control/plotchart.h"
@@ -37,6 +41,7 @@
 #include <string>
 #include <sys/wait.h>
 #include <thread>
+#include <time.h>
 #include <unistd.h>
 #include <vector>
 
@@ -60,6 +65,23 @@ public:
     void ShowMessage(const std::string&) override {}
 };
 
+// A host as the window is: number texts are kept, not made, until a frame shows them.
+class DeferringHost : public NullHost {
+public:
+    void SetLabel10Number(const NumberText& text) override { m_label = text; }
+    void SetStatusPanelNumber(int, const NumberText& text) override { m_time = text; }
+
+private:
+    NumberText m_label;
+    NumberText m_time;
+};
+
+double threadCpuSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
 std::string makeLines(int count, int channels) {
     std::string text;
     char buf[64];
@@ -74,7 +96,8 @@ std::string makeLines(int count, int channels) {
 
 void pipelineAlone() {
     std::printf("Pipeline alone (chart core, no drawing), 4096-byte blocks\n");
-    std::printf("%-22s %10s %12s %10s\n", "mode", "lines", "lines/s", "ns/line");
+    std::printf("%-22s %10s %12s %10s %12s\n", "mode", "lines", "lines/s", "ns/line",
+                "cpu ns/line");
     struct Mode {
         const char* name;
         int channels;
@@ -94,15 +117,60 @@ void pipelineAlone() {
         s.TrendMode = m.trend;
         s.XMax = m.trend ? 2000.0f : 1000.0f;
         acq.Start(s);
+        const double c0 = threadCpuSeconds();
         const auto t0 = Clock::now();
         for (std::size_t i = 0; i < text.size(); i += 4096) {
             const std::size_t n = std::min<std::size_t>(4096, text.size() - i);
             acq.SerialComm1AfterReceive(text.data() + i, static_cast<std::uint32_t>(n));
         }
         const double secs = std::chrono::duration<double>(Clock::now() - t0).count();
-        std::printf("%-22s %10lld %12.0f %10.0f\n", m.name, static_cast<long long>(acq.SampleCount),
-                    static_cast<double>(acq.SampleCount) / secs,
-                    secs * 1e9 / static_cast<double>(acq.SampleCount));
+        const double cpu = threadCpuSeconds() - c0;
+        const double count = static_cast<double>(acq.SampleCount);
+        std::printf("%-22s %10lld %12.0f %10.0f %12.0f\n", m.name,
+                    static_cast<long long>(acq.SampleCount), count / secs, secs * 1e9 / count,
+                    cpu * 1e9 / count);
+    }
+    std::printf("\n");
+}
+
+void trendLinePath() {
+    std::printf("Trend line path (chart core, number texts deferred as in the window), CPU time "
+                "per scrolling line, best of 7 runs\n");
+    std::printf("%-22s %10s %12s %12s\n", "mode", "lines", "cpu ns/line", "wall ns/line");
+    constexpr int kFill = 2000; // lines before the trend window (XMax 2000) scrolls
+    constexpr int kLines = 100000;
+    for (const int channels : {1, 2}) {
+        const std::string fill = makeLines(kFill, channels);
+        const std::string text = makeLines(kLines, channels);
+        double bestCpu = 1e300;
+        double bestWall = 1e300;
+        for (int rep = 0; rep < 7; ++rep) {
+            PlotChartCore chart;
+            chart.ApplyFormChartSettings();
+            DeferringHost host;
+            Acquisition acq(chart, host);
+            AcquisitionSettings s;
+            s.ChannelCount = channels;
+            s.TrendMode = true;
+            s.XMax = 2000.0f;
+            acq.Start(s);
+            const auto feed = [&](const std::string& lines) {
+                for (std::size_t i = 0; i < lines.size(); i += 4096) {
+                    const std::size_t n = std::min<std::size_t>(4096, lines.size() - i);
+                    acq.SerialComm1AfterReceive(lines.data() + i, static_cast<std::uint32_t>(n));
+                }
+            };
+            feed(fill);
+            const double c0 = threadCpuSeconds();
+            const auto t0 = Clock::now();
+            feed(text);
+            const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
+            bestCpu = std::min(bestCpu, threadCpuSeconds() - c0);
+            bestWall = std::min(bestWall, wall);
+        }
+        std::printf("%-22s %10d %12.0f %12.0f\n",
+                    channels == 2 ? "2 channels trend" : "1 channel trend", kLines,
+                    bestCpu * 1e9 / kLines, bestWall * 1e9 / kLines);
     }
     std::printf("\n");
 }
@@ -344,6 +412,11 @@ int main(int argc, char** argv) {
     const char* quickEnv = std::getenv("PLOTMIRA_BENCH_QUICK");
     const bool quick = quickEnv != nullptr && std::strcmp(quickEnv, "1") == 0;
     pipelineAlone();
+    trendLinePath();
+    const char* only = std::getenv("PLOTMIRA_BENCH_PIPELINE_ONLY");
+    if (only != nullptr && std::strcmp(only, "1") == 0) {
+        return 0;
+    }
     repaintCost();
     const char* e2e = std::getenv("PLOTMIRA_BENCH_E2E");
     if (e2e == nullptr || std::strcmp(e2e, "0") != 0) {

@@ -69,6 +69,18 @@ int main() {
                                 y.RangeHigh());
         }
     });
+    // Two channels: layers 1 and 2 shift in turn, as a two-channel trend line does.
+    chart.SetLayerRange(2, 0, 0, 100000, 10);
+    const double shift2 = medianNs(11, kShifts, [&] {
+        for (int i = 0; i < kShifts; ++i) {
+            for (int layer = 1; layer <= 2; ++layer) {
+                const TScaleProps& x = chart.ScaleX(layer);
+                const TScaleProps& y = chart.ScaleY(layer);
+                chart.SetLayerRange(layer, x.RangeLow() + 1, y.RangeLow(), x.RangeHigh() + 1,
+                                    y.RangeHigh());
+            }
+        }
+    });
     const double caption = medianNs(101, 1, [&] { chart.Scale1Y().SetCaption("Kanal 1"); });
 
     std::printf("%-44s %12s\n", "operation", "median");
@@ -77,6 +89,7 @@ int main() {
     std::printf("%-44s %9.2f us\n", "LayoutAxis, channel axis 1..10", layoutY / 1000.0);
     std::printf("%-44s %9.2f us\n", "SetLayerRange trend shift, painting suspended",
                 shift / 1000.0);
+    std::printf("%-44s %9.2f us\n", "the same for layers 1 and 2 (two channels)", shift2 / 1000.0);
     std::printf("%-44s %9.2f us\n", "axis setting change (ScalePropsChanged)", caption / 1000.0);
     std::printf("(checksum %lld)\n", sink);
     return 0;

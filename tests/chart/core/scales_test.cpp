@@ -424,6 +424,223 @@ TEST_F(FormChart, FailedTransformRestoresThePaintGate) {
     EXPECT_FALSE(chart.PaintSuspended());
 }
 
+// The transforms a fresh chart computes from a's geometry, ranges and logarithmic flags: what
+// every layer of a must hold after a computation of a's that succeeded.
+void expectTransformsAsFromScratch(const ChartLayers& a, int step) {
+    ChartLayers b;
+    b.BeginLoading();
+    b.SetMarginLeft(a.MarginLeft());
+    b.SetMarginRight(a.MarginRight());
+    b.SetMarginTop(a.MarginTop());
+    b.SetMarginBottom(a.MarginBottom());
+    b.SetShadowWidth(a.ShadowWidth());
+    b.SetControlSize(a.Width(), a.Height());
+    for (int n = 1; n <= ChartLayers::kLayerCount; ++n) {
+        for (const TAxis axis : {TAxis::X, TAxis::Y}) {
+            const TScaleProps& from = axis == TAxis::X
+                                          ? static_cast<const TScaleProps&>(a.ScaleX(n))
+                                          : static_cast<const TScaleProps&>(a.ScaleY(n));
+            TScaleProps& to = b.ScaleProps(n, axis);
+            to.StoreRangeLow(from.RangeLow());
+            to.StoreRangeHigh(from.RangeHigh());
+            if (from.Logarithmic())
+                to.SetLogarithmic(true);
+        }
+    }
+    b.EndLoading();
+    ASSERT_EQ(b.Width(), a.Width());
+    for (int n = 1; n <= ChartLayers::kLayerCount; ++n) {
+        ASSERT_EQ(a.Kx(n), b.Kx(n)) << "layer " << n << " step " << step;
+        ASSERT_EQ(a.Ox(n), b.Ox(n)) << "layer " << n << " step " << step;
+        ASSERT_EQ(a.Ky(n), b.Ky(n)) << "layer " << n << " step " << step;
+        ASSERT_EQ(a.Oy(n), b.Oy(n)) << "layer " << n << " step " << step;
+        const ChartLayers::FastMapping fa = a.FastMappingOf(n), fb = b.FastMappingOf(n);
+        ASSERT_EQ(fa.Usable, fb.Usable) << "layer " << n << " step " << step;
+        ASSERT_EQ(fa.Kx, fb.Kx) << "layer " << n << " step " << step;
+        ASSERT_EQ(fa.Ox, fb.Ox) << "layer " << n << " step " << step;
+        ASSERT_EQ(fa.Ky, fb.Ky) << "layer " << n << " step " << step;
+        ASSERT_EQ(fa.Oy, fb.Oy) << "layer " << n << " step " << step;
+    }
+}
+
+bool anyLogarithmicAxisNotPositive(const ChartLayers& chart) {
+    for (int n = 1; n <= ChartLayers::kLayerCount; ++n) {
+        for (const TScaleProps* p : {static_cast<const TScaleProps*>(&chart.ScaleX(n)),
+                                     static_cast<const TScaleProps*>(&chart.ScaleY(n))}) {
+            if (p->Logarithmic() && !(p->RangeLow() > 0 && p->RangeHigh() > 0))
+                return true;
+        }
+    }
+    return false;
+}
+
+// A layer's transform is computed again only when its inputs changed; whatever the sequence of
+// range updates, trend shifts, setting changes, direct range stores, geometry changes, joins and
+// failed computations, a computation that succeeds leaves every layer as a fresh chart computes
+// it, and a computation fails exactly when some logarithmic axis has a bound <= 0.
+TEST(LayerTransforms, RandomOperationsLeaveEveryTransformAsComputedFromScratch) {
+    const double values[] = {-5, -1, 0, 1e-3, 0.5, 1, 2, 10, 100, 1000, 1e6};
+    std::mt19937 rng(20261208);
+    const auto pick = [&] { return values[rng() % std::size(values)]; };
+    const auto layer = [&] {
+        return rng() % 4 == 0 ? 1 + static_cast<int>(rng() % 16) : 1 + static_cast<int>(rng() % 3);
+    };
+    ChartLayers a;
+    a.ApplyFormScaleSettings();
+    a.SetControlSize(786, 526);
+    int checked = 0, failed = 0;
+    for (int step = 0; step < 3000; ++step) {
+        bool computes = true; // the operation ends with a computation of the transforms
+        try {
+            switch (rng() % 12) {
+            case 0:
+                a.SetLayerRange(rng() % 20 == 0 ? 0 : layer(), pick(), pick(), pick(), pick());
+                break;
+            case 1:
+            case 2: {
+                const int n = 1 + static_cast<int>(rng() % 2); // a trend shift
+                a.SetLayerRange(n, a.ScaleX(n).RangeLow() + 1, a.ScaleY(n).RangeLow(),
+                                a.ScaleX(n).RangeHigh() + 1, a.ScaleY(n).RangeHigh());
+                break;
+            }
+            case 3:
+                a.ApplyLayerRange(layer(), pick(), pick(), pick(), pick());
+                break;
+            case 4:
+                a.ScaleProps(layer(), rng() % 2 ? TAxis::X : TAxis::Y)
+                    .SetLogarithmic(rng() % 3 == 0);
+                break;
+            case 5: {
+                TScaleProps& p = a.ScaleProps(layer(), rng() % 2 ? TAxis::X : TAxis::Y);
+                if (rng() % 2)
+                    p.StoreRangeLow(pick());
+                else
+                    p.StoreRangeHigh(pick());
+                computes = false;
+                break;
+            }
+            case 6: {
+                TScaleProps& p = a.ScaleProps(layer(), rng() % 2 ? TAxis::X : TAxis::Y);
+                const double v = pick();
+                computes = !(p.Logarithmic() && v < 1e-100); // else refused without a change
+                if (rng() % 2)
+                    p.SetRangeLow(v);
+                else
+                    p.SetRangeHigh(v);
+                break;
+            }
+            case 7:
+                switch (rng() % 6) {
+                case 0:
+                    a.SetMarginLeft(static_cast<int>(rng() % 100));
+                    break;
+                case 1:
+                    a.SetMarginRight(static_cast<int>(rng() % 60));
+                    break;
+                case 2:
+                    a.SetMarginTop(static_cast<int>(rng() % 60));
+                    break;
+                case 3:
+                    a.SetMarginBottom(static_cast<int>(rng() % 60));
+                    break;
+                case 4:
+                    a.SetShadowWidth(static_cast<int>(rng() % 3));
+                    break;
+                default:
+                    a.SetControlSize(300 + static_cast<int>(rng() % 600),
+                                     300 + static_cast<int>(rng() % 400));
+                    break;
+                }
+                break;
+            case 8: {
+                const int n = layer();
+                const int k = rng() % 2 ? n : layer();
+                computes = k != n; // joining a layer to itself computes nothing
+                if (rng() % 2)
+                    a.SetXControlledBy(n, k);
+                else
+                    a.SetYControlledBy(n, k);
+                break;
+            }
+            case 9:
+                a.BeginLoading();
+                a.ScaleProps(layer(), TAxis::X).SetRangeHigh(pick());
+                a.SetMarginTop(static_cast<int>(rng() % 60));
+                a.EndLoading();
+                break;
+            case 10: {
+                const int n = layer();
+                const int k = rng() % 2 ? 1 : 2;
+                computes = k != n; // joining a layer to itself computes nothing
+                a.SetXControlledBy(n, k);
+                break;
+            }
+            default:
+                a.ComputeLayerTransforms();
+                break;
+            }
+        } catch (const EChartError&) {
+            computes = false;
+        }
+        if (computes) {
+            ASSERT_FALSE(anyLogarithmicAxisNotPositive(a)) << "step " << step;
+            expectTransformsAsFromScratch(a, step);
+            ++checked;
+        }
+        if (step % 7 == 0) {
+            bool threw = false;
+            try {
+                a.ComputeLayerTransforms();
+            } catch (const EChartError& e) {
+                EXPECT_EQ(e.Message(), "Logarithmic axis must not be negative.");
+                threw = true;
+                ++failed;
+            }
+            ASSERT_EQ(threw, anyLogarithmicAxisNotPositive(a)) << "step " << step;
+            if (!threw)
+                expectTransformsAsFromScratch(a, step);
+        }
+        if (::testing::Test::HasFatalFailure())
+            return;
+    }
+    EXPECT_GT(checked, 1000);
+    EXPECT_GT(failed, 20);
+}
+
+// The computation goes through the layers in order and stops at the first logarithmic axis with
+// a bound <= 0: the layers before it are up to date, that layer and the ones after keep their
+// transforms until a later computation succeeds.
+TEST(LayerTransforms, AFailedComputationStopsAtTheInvalidLayer) {
+    ChartLayers chart;
+    chart.SetLayerRange(0, 1, 1, 100, 100);
+    const long double kx9 = chart.Kx(9);
+    ChartLayers other;
+    other.SetLayerRange(1, 1, 1, 201, 100);
+    chart.ScaleX(3).StoreRangeHigh(201);
+    chart.ScaleX(9).StoreRangeHigh(301);
+    chart.ScaleX(5).StoreRangeLow(-1);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        try {
+            if (attempt == 0)
+                chart.ScaleX(5).SetLogarithmic(true);
+            else
+                chart.ComputeLayerTransforms();
+            FAIL() << attempt;
+        } catch (const EChartError& e) {
+            EXPECT_EQ(e.Message(), "Logarithmic axis must not be negative.");
+        }
+        EXPECT_EQ(chart.Kx(3), other.Kx(1)) << attempt; // layer 3 before layer 5: up to date
+        EXPECT_EQ(chart.Kx(9), kx9) << attempt;
+    }
+    chart.ScaleX(5).StoreRangeLow(1);
+    chart.ComputeLayerTransforms();
+    EXPECT_NE(chart.Kx(9), kx9);
+    EXPECT_NE(chart.Kx(5), chart.Kx(1));
+    int px = 0, py = 0;
+    chart.DataToPixel(9, 301, 1, px, py);
+    EXPECT_EQ(px, chart.PlotArea().Right);
+}
+
 TEST(JoinedLayers, ErrorTexts) {
     ChartLayers chart;
     const auto message = [&](auto action) {
