@@ -3,6 +3,7 @@
 #include "base/exception.h"
 
 #include <algorithm>
+#include <bit>
 #include <cfloat>
 #include <cmath>
 #include <string>
@@ -76,6 +77,8 @@ ChartLayers::ChartLayers() {
         l.Y = std::make_unique<TScalePropsVert>(n);
         l.X->OnChange = [this] { ScalePropsChanged(); };
         l.Y->OnChange = [this] { ScalePropsChanged(); };
+        l.X->WatchTransformInputs(&m_transformsToCheck, 1u << (n - 1));
+        l.Y->WatchTransformInputs(&m_transformsToCheck, 1u << (n - 1));
         l.XControlledBy = n;
         l.YControlledBy = n;
     }
@@ -330,55 +333,86 @@ void ChartLayers::ApplyScaleProps(int layer, TAxis axis) {
 void ChartLayers::ComputeLayerTransforms() {
     if (m_loading)
         return;
+    const Geometry size{m_width,     m_height,       m_marginLeft, m_marginRight,
+                        m_marginTop, m_marginBottom, m_shadowWidth};
+    if (!(size == m_transformGeometry)) {
+        m_transformGeometry = size;
+        m_transformsToCheck = (1u << kLayerCount) - 1;
+    }
+    // A layer whose bit is clear has the inputs it last passed the check below with, and the
+    // transform they give: in layer order, the first layer that fails the check is among the
+    // marked ones. A failure leaves that layer and the ones after it marked.
+    if (m_transformsToCheck == 0)
+        return;
     const long double w = m_width;
     const long double h = m_height;
     const long double a = m_width - m_marginLeft - m_marginRight - m_shadowWidth;
     const long double b = m_height - m_marginTop - m_marginBottom - m_shadowWidth;
     const long double xEnd = m_width - m_marginRight - m_shadowWidth;
     const long double yEnd = m_height - m_marginBottom - m_shadowWidth;
-    for (Layer& l : m_layers) {
+    const auto sameBits = [](double u, double v) {
+        return std::bit_cast<std::uint64_t>(u) == std::bit_cast<std::uint64_t>(v);
+    };
+    while (m_transformsToCheck != 0) {
+        const int index = std::countr_zero(m_transformsToCheck);
+        Layer& l = m_layers[static_cast<std::size_t>(index)];
         long double xlo = l.X->RangeLow(), xhi = l.X->RangeHigh();
         long double ylo = l.Y->RangeLow(), yhi = l.Y->RangeHigh();
         if ((l.X->Logarithmic() && !(xlo > 0 && xhi > 0)) ||
             (l.Y->Logarithmic() && !(ylo > 0 && yhi > 0)))
             throw EChartError("Logarithmic axis must not be negative.");
-        const Transform::Inputs from{l.X->RangeLow(),  l.X->RangeHigh(),   l.Y->RangeLow(),
-                                     l.Y->RangeHigh(), l.X->Logarithmic(), l.Y->Logarithmic(),
-                                     m_width,          m_height,           m_marginLeft,
-                                     m_marginRight,    m_marginTop,        m_marginBottom,
-                                     m_shadowWidth};
+        const Transform::Inputs from{l.X->RangeLow(),
+                                     l.X->RangeHigh(),
+                                     l.Y->RangeLow(),
+                                     l.Y->RangeHigh(),
+                                     l.X->Logarithmic(),
+                                     l.Y->Logarithmic(),
+                                     size};
+        m_transformsToCheck &= ~(1u << index);
         // The same inputs give the same transform (NaN bounds never compare equal).
         if (l.T.Computed && l.T.From == from)
             continue;
+        // An axis whose inputs are the very bits it was computed from keeps its half: the
+        // computation would give the same bits again.
+        const bool keepX = l.T.Computed && l.T.From.Size == size && l.T.From.XLog == from.XLog &&
+                           sameBits(l.T.From.XLow, from.XLow) &&
+                           sameBits(l.T.From.XHigh, from.XHigh);
+        const bool keepY = l.T.Computed && l.T.From.Size == size && l.T.From.YLog == from.YLog &&
+                           sameBits(l.T.From.YLow, from.YLow) &&
+                           sameBits(l.T.From.YHigh, from.YHigh);
         l.T.From = from;
         l.T.Computed = true;
-        if (l.X->Logarithmic()) {
-            xlo = std::log(xlo);
-            xhi = std::log(xhi);
+        if (!keepX) {
+            if (from.XLog) {
+                xlo = std::log(xlo);
+                xhi = std::log(xhi);
+            }
+            // An empty range (possible only with MinRange 0) is treated like an empty plot area.
+            if (a <= 0 || xhi == xlo) {
+                l.T.Kx = 0;
+                l.T.Ox = w / 2;
+            } else {
+                l.T.Kx = a / (xhi - xlo);
+                l.T.Ox = (m_marginLeft * xhi - xEnd * xlo) / (xhi - xlo);
+            }
+            l.T.dKx = toDouble(l.T.Kx);
+            l.T.dOx = toDouble(l.T.Ox);
         }
-        if (l.Y->Logarithmic()) {
-            ylo = std::log(ylo);
-            yhi = std::log(yhi);
+        if (!keepY) {
+            if (from.YLog) {
+                ylo = std::log(ylo);
+                yhi = std::log(yhi);
+            }
+            if (b <= 0 || yhi == ylo) {
+                l.T.Ky = 0;
+                l.T.Oy = h / 2;
+            } else {
+                l.T.Ky = -b / (yhi - ylo);
+                l.T.Oy = (yEnd * yhi - m_marginTop * ylo) / (yhi - ylo);
+            }
+            l.T.dKy = toDouble(l.T.Ky);
+            l.T.dOy = toDouble(l.T.Oy);
         }
-        // An empty range (possible only with MinRange 0) is treated like an empty plot area.
-        if (a <= 0 || xhi == xlo) {
-            l.T.Kx = 0;
-            l.T.Ox = w / 2;
-        } else {
-            l.T.Kx = a / (xhi - xlo);
-            l.T.Ox = (m_marginLeft * xhi - xEnd * xlo) / (xhi - xlo);
-        }
-        if (b <= 0 || yhi == ylo) {
-            l.T.Ky = 0;
-            l.T.Oy = h / 2;
-        } else {
-            l.T.Ky = -b / (yhi - ylo);
-            l.T.Oy = (yEnd * yhi - m_marginTop * ylo) / (yhi - ylo);
-        }
-        l.T.dKx = toDouble(l.T.Kx);
-        l.T.dOx = toDouble(l.T.Ox);
-        l.T.dKy = toDouble(l.T.Ky);
-        l.T.dOy = toDouble(l.T.Oy);
         l.T.Fast = l.T.Kx != 0 && l.T.Ky != 0 && std::isfinite(l.T.dKx) && std::isfinite(l.T.dOx) &&
                    std::isfinite(l.T.dKy) && std::isfinite(l.T.dOy);
     }

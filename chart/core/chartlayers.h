@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <memory>
 
 enum class TAxis { X, Y };
@@ -186,6 +187,12 @@ protected:
     virtual void AutoRedrawRequest() {}
 
 private:
+    // What every layer's transform depends on besides its own axes.
+    struct Geometry {
+        int Width = 0, Height = 0, MarginLeft = 0, MarginRight = 0, MarginTop = 0, MarginBottom = 0,
+            ShadowWidth = 0;
+        bool operator==(const Geometry&) const = default;
+    };
     struct Transform {
         long double Kx = 0, Ox = 0, Ky = 0, Oy = 0;
         // The same in double precision, for the fast path of DataToPixel (Fast: both factors
@@ -197,8 +204,7 @@ private:
         struct Inputs {
             double XLow = 0, XHigh = 0, YLow = 0, YHigh = 0;
             bool XLog = false, YLog = false;
-            int Width = 0, Height = 0, MarginLeft = 0, MarginRight = 0, MarginTop = 0,
-                MarginBottom = 0, ShadowWidth = 0;
+            Geometry Size;
             bool operator==(const Inputs&) const = default;
         };
         Inputs From;
@@ -222,6 +228,11 @@ private:
     void setControlledBy(int layer, TAxis axis, int controller);
 
     std::array<Layer, kLayerCount> m_layers;
+    // Bit n − 1 set: layer n's range or logarithmic flag was written since its transform was
+    // last found up to date (its settings objects set the bit), or it has not been yet. Only
+    // these layers, and all of them after a change of the geometry, need a look.
+    std::uint32_t m_transformsToCheck = (1u << kLayerCount) - 1;
+    Geometry m_transformGeometry;
     int m_width = 400;
     int m_height = 300;
     int m_marginLeft = 50;

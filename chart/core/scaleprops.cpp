@@ -64,6 +64,7 @@ void TScaleProps::SetFont(const TChartFont& value) {
 }
 void TScaleProps::SetLogarithmic(bool value) {
     m_logarithmic = value;
+    transformInputsChanged();
     changed();
 }
 void TScaleProps::SetLabelType(TFigType value) {
@@ -88,6 +89,7 @@ void TScaleProps::SetRangeLow(double value) {
     if (std::fabs(m_rangeHigh - value) < m_minRange)
         m_rangeHigh = value + m_minRange;
     m_rangeLow = value;
+    transformInputsChanged();
     changed();
 }
 
@@ -97,6 +99,7 @@ void TScaleProps::SetRangeHigh(double value) {
     if (std::fabs(value - m_rangeLow) < m_minRange)
         m_rangeLow = value - m_minRange;
     m_rangeHigh = value;
+    transformInputsChanged();
     changed();
 }
 

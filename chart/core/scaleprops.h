@@ -6,6 +6,7 @@
 #include "chart/core/chartfont.h"
 #include "chart/core/color.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -82,8 +83,21 @@ public:
     void SetDateFormat(const std::string& value);
 
     // Range stores used by the chart's range updates: no checks, no OnChange.
-    void StoreRangeLow(double value) { m_rangeLow = value; }
-    void StoreRangeHigh(double value) { m_rangeHigh = value; }
+    void StoreRangeLow(double value) {
+        m_rangeLow = value;
+        transformInputsChanged();
+    }
+    void StoreRangeHigh(double value) {
+        m_rangeHigh = value;
+        transformInputsChanged();
+    }
+
+    // The chart's note of layers whose transform may need computing again: every write of the
+    // range or the logarithmic flag sets `bit` in `*mask`. The mask must outlive this object.
+    void WatchTransformInputs(std::uint32_t* mask, std::uint32_t bit) {
+        m_watchMask = mask;
+        m_watchBit = bit;
+    }
 
 protected:
     void changed();
@@ -91,6 +105,11 @@ protected:
     void markLocationSet() { m_locationSet = true; }
 
 private:
+    void transformInputsChanged() {
+        if (m_watchMask != nullptr)
+            *m_watchMask |= m_watchBit;
+    }
+
     bool m_horizontal;
     int m_layer;
     bool m_locationSet = false;
@@ -114,6 +133,8 @@ private:
     std::string m_userTickText;
     bool m_visible = false;
     std::string m_dateFormat;
+    std::uint32_t* m_watchMask = nullptr;
+    std::uint32_t m_watchBit = 0;
 };
 
 class TScalePropsHoriz : public TScaleProps {

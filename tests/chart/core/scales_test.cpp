@@ -639,6 +639,11 @@ TEST(LayerTransforms, AFailedComputationStopsAtTheInvalidLayer) {
     int px = 0, py = 0;
     chart.DataToPixel(9, 301, 1, px, py);
     EXPECT_EQ(px, chart.PlotArea().Right);
+    // The flag alone, set without the chart's answer, is enough to fail the next computation.
+    chart.SetLayerRange(7, 1, -1, 100, 1);
+    chart.ScaleY(7).OnChange = nullptr;
+    chart.ScaleY(7).SetLogarithmic(true);
+    EXPECT_THROW(chart.ComputeLayerTransforms(), EChartError);
 }
 
 TEST(JoinedLayers, ErrorTexts) {
