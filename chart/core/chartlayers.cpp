@@ -79,8 +79,7 @@ ChartLayers::ChartLayers() {
         l.Y->OnChange = [this] { ScalePropsChanged(); };
         l.X->WatchTransformInputs(&m_transformsToCheck, 1u << (n - 1));
         l.Y->WatchTransformInputs(&m_transformsToCheck, 1u << (n - 1));
-        l.XControlledBy = n;
-        l.YControlledBy = n;
+        m_joins[static_cast<std::size_t>(n - 1)] = {n, n};
     }
     applyAllScaleProps();
     ComputeLayerTransforms();
@@ -93,6 +92,12 @@ ChartLayers::Layer& ChartLayers::layerAt(int layer) {
 }
 const ChartLayers::Layer& ChartLayers::layerAt(int layer) const {
     return m_layers[static_cast<std::size_t>(std::clamp(layer, 1, kLayerCount) - 1)];
+}
+ChartLayers::Joins& ChartLayers::joinsAt(int layer) {
+    return m_joins[static_cast<std::size_t>(std::clamp(layer, 1, kLayerCount) - 1)];
+}
+const ChartLayers::Joins& ChartLayers::joinsAt(int layer) const {
+    return m_joins[static_cast<std::size_t>(std::clamp(layer, 1, kLayerCount) - 1)];
 }
 
 TScalePropsHoriz& ChartLayers::ScaleX(int layer) {
@@ -237,11 +242,12 @@ void ChartLayers::ApplyLayerRange(int layer, double xLow, double yLow, double xH
         return;
     PaintGate gate(*this);
     Layer& l = layerAt(layer);
-    if (l.XControlledBy != layer) {
+    const Joins& joins = joinsAt(layer);
+    if (joins.X != layer) {
         xLow = l.X->RangeLow();
         xHigh = l.X->RangeHigh();
     }
-    if (l.YControlledBy != layer) {
+    if (joins.Y != layer) {
         yLow = l.Y->RangeLow();
         yHigh = l.Y->RangeHigh();
     }
@@ -252,11 +258,12 @@ void ChartLayers::ApplyLayerRange(int layer, double xLow, double yLow, double xH
     ComputeLayerTransforms();
 
     for (int n = 1; n <= kLayerCount; ++n) {
-        Layer& m = layerAt(n);
-        if (n == layer || (m.XControlledBy != layer && m.YControlledBy != layer))
+        const Joins& follower = joinsAt(n);
+        if (n == layer || (follower.X != layer && follower.Y != layer))
             continue;
-        const TScaleProps& cx = *layerAt(m.XControlledBy).X;
-        const TScaleProps& cy = *layerAt(m.YControlledBy).Y;
+        Layer& m = layerAt(n);
+        const TScaleProps& cx = *layerAt(follower.X).X;
+        const TScaleProps& cy = *layerAt(follower.Y).Y;
         storeAxisRange(*m.X, cx.RangeLow(), cx.RangeHigh());
         storeAxisRange(*m.Y, cy.RangeLow(), cy.RangeHigh());
         ApplyScaleProps(n, TAxis::X);
@@ -338,18 +345,21 @@ void ChartLayers::ComputeLayerTransforms() {
     if (!(size == m_transformGeometry)) {
         m_transformGeometry = size;
         m_transformsToCheck = (1u << kLayerCount) - 1;
+        m_extent.W = m_width;
+        m_extent.H = m_height;
+        m_extent.A = m_width - m_marginLeft - m_marginRight - m_shadowWidth;
+        m_extent.B = m_height - m_marginTop - m_marginBottom - m_shadowWidth;
+        m_extent.XEnd = m_width - m_marginRight - m_shadowWidth;
+        m_extent.YEnd = m_height - m_marginBottom - m_shadowWidth;
+        m_extent.Left = m_marginLeft;
+        m_extent.Top = m_marginTop;
     }
     // A layer whose bit is clear has the inputs it last passed the check below with, and the
     // transform they give: in layer order, the first layer that fails the check is among the
     // marked ones. A failure leaves that layer and the ones after it marked.
     if (m_transformsToCheck == 0)
         return;
-    const long double w = m_width;
-    const long double h = m_height;
-    const long double a = m_width - m_marginLeft - m_marginRight - m_shadowWidth;
-    const long double b = m_height - m_marginTop - m_marginBottom - m_shadowWidth;
-    const long double xEnd = m_width - m_marginRight - m_shadowWidth;
-    const long double yEnd = m_height - m_marginBottom - m_shadowWidth;
+    const Extent& e = m_extent;
     const auto sameBits = [](double u, double v) {
         return std::bit_cast<std::uint64_t>(u) == std::bit_cast<std::uint64_t>(v);
     };
@@ -388,12 +398,12 @@ void ChartLayers::ComputeLayerTransforms() {
                 xhi = std::log(xhi);
             }
             // An empty range (possible only with MinRange 0) is treated like an empty plot area.
-            if (a <= 0 || xhi == xlo) {
+            if (e.A <= 0 || xhi == xlo) {
                 l.T.Kx = 0;
-                l.T.Ox = w / 2;
+                l.T.Ox = e.W / 2;
             } else {
-                l.T.Kx = a / (xhi - xlo);
-                l.T.Ox = (m_marginLeft * xhi - xEnd * xlo) / (xhi - xlo);
+                l.T.Kx = e.A / (xhi - xlo);
+                l.T.Ox = (e.Left * xhi - e.XEnd * xlo) / (xhi - xlo);
             }
             l.T.dKx = toDouble(l.T.Kx);
             l.T.dOx = toDouble(l.T.Ox);
@@ -403,12 +413,12 @@ void ChartLayers::ComputeLayerTransforms() {
                 ylo = std::log(ylo);
                 yhi = std::log(yhi);
             }
-            if (b <= 0 || yhi == ylo) {
+            if (e.B <= 0 || yhi == ylo) {
                 l.T.Ky = 0;
-                l.T.Oy = h / 2;
+                l.T.Oy = e.H / 2;
             } else {
-                l.T.Ky = -b / (yhi - ylo);
-                l.T.Oy = (yEnd * yhi - m_marginTop * ylo) / (yhi - ylo);
+                l.T.Ky = -e.B / (yhi - ylo);
+                l.T.Oy = (e.YEnd * yhi - e.Top * ylo) / (yhi - ylo);
             }
             l.T.dKy = toDouble(l.T.Ky);
             l.T.dOy = toDouble(l.T.Oy);
@@ -480,10 +490,10 @@ bool ChartLayers::PixelToData(int layer, int pixelX, int pixelY, double& x, doub
 }
 
 int ChartLayers::XControlledBy(int layer) const {
-    return layerAt(layer).XControlledBy;
+    return joinsAt(layer).X;
 }
 int ChartLayers::YControlledBy(int layer) const {
-    return layerAt(layer).YControlledBy;
+    return joinsAt(layer).Y;
 }
 void ChartLayers::SetXControlledBy(int layer, int controller) {
     setControlledBy(layer, TAxis::X, controller);
@@ -495,26 +505,24 @@ void ChartLayers::SetYControlledBy(int layer, int controller) {
 void ChartLayers::setControlledBy(int layer, TAxis axis, int controller) {
     if (!validLayer(layer))
         return;
-    const auto link = [axis](Layer& l) -> int& {
-        return axis == TAxis::X ? l.XControlledBy : l.YControlledBy;
-    };
+    const auto link = [axis](Joins& j) -> int& { return axis == TAxis::X ? j.X : j.Y; };
     if (!validLayer(controller))
         throw EChartError("Destination layer " + std::to_string(controller) + " is out of range");
     if (controller == layer) {
-        link(layerAt(layer)) = layer;
+        link(joinsAt(layer)) = layer;
         return;
     }
-    if (link(layerAt(controller)) != controller)
+    if (link(joinsAt(controller)) != controller)
         throw EChartError("Destination layer " + std::to_string(controller) + " is already joined");
     std::string joined;
     for (int n = 1; n <= kLayerCount; ++n) {
-        if (n != layer && link(layerAt(n)) == layer)
+        if (n != layer && link(joinsAt(n)) == layer)
             joined += (joined.empty() ? "" : ", ") + std::to_string(n);
     }
     if (!joined.empty())
         throw EChartError("Layer " + std::to_string(layer) + " is joined by other layers (" +
                           joined + ")");
-    link(layerAt(layer)) = controller;
+    link(joinsAt(layer)) = controller;
     const TScaleProps& from = ScaleProps(controller, axis);
     TScaleProps& to = ScaleProps(layer, axis);
     to.StoreRangeLow(from.RangeLow());
@@ -550,11 +558,8 @@ void ChartLayers::ApplyFormScaleSettings() {
     m_marginTop = 30;
     m_marginBottom = 45;
     m_shadowWidth = 1;
-    for (Layer& l : m_layers) {
-        const int n = l.X->Layer();
-        l.XControlledBy = n;
-        l.YControlledBy = n;
-    }
+    for (int n = 1; n <= kLayerCount; ++n)
+        joinsAt(n) = {n, n};
     const TChartFont font{"MS Sans Serif", -13, static_cast<TColor>(0xFF000008)};
     struct Form {
         TScaleProps& props;

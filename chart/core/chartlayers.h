@@ -193,6 +193,10 @@ private:
             ShadowWidth = 0;
         bool operator==(const Geometry&) const = default;
     };
+    // The geometry's values as the transforms use them, converted once per geometry.
+    struct Extent {
+        long double W = 0, H = 0, A = 0, B = 0, XEnd = 0, YEnd = 0, Left = 0, Top = 0;
+    };
     struct Transform {
         long double Kx = 0, Ox = 0, Ky = 0, Oy = 0;
         // The same in double precision, for the fast path of DataToPixel (Fast: both factors
@@ -216,23 +220,31 @@ private:
         TScale ScaleX;
         TScale ScaleY;
         Transform T;
-        int XControlledBy = 1;
-        int YControlledBy = 1;
+    };
+    // The layers a layer's X and Y ranges follow (its own number when independent), apart from
+    // the large layer records: every range update looks through all of them for followers.
+    struct Joins {
+        int X = 1;
+        int Y = 1;
     };
 
     Layer& layerAt(int layer);
     const Layer& layerAt(int layer) const;
+    Joins& joinsAt(int layer);
+    const Joins& joinsAt(int layer) const;
     void applyAllScaleProps();
     void geometryChanged();
     void storeAxisRange(TScaleProps& props, double low, double high);
     void setControlledBy(int layer, TAxis axis, int controller);
 
     std::array<Layer, kLayerCount> m_layers;
+    std::array<Joins, kLayerCount> m_joins;
     // Bit n − 1 set: layer n's range or logarithmic flag was written since its transform was
     // last found up to date (its settings objects set the bit), or it has not been yet. Only
     // these layers, and all of them after a change of the geometry, need a look.
     std::uint32_t m_transformsToCheck = (1u << kLayerCount) - 1;
-    Geometry m_transformGeometry;
+    Geometry m_transformGeometry{-1};
+    Extent m_extent;
     int m_width = 400;
     int m_height = 300;
     int m_marginLeft = 50;
