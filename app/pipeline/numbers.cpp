@@ -7,6 +7,7 @@
 #include <charconv>
 #include <clocale>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <limits>
 #include <system_error>
@@ -196,7 +197,58 @@ LineNumber ParseLineNumber(std::string_view text) {
     return result;
 }
 
+namespace {
+
+// A line that is a plain decimal ("[blanks][sign]digits[.digits]", no exponent) whose digits form
+// an integer m <= 2^24 with k <= 10 digits after the point: m and 10^k are exact singles, so the
+// one rounding of the single division m / 10^k gives the correctly rounded value, the one the
+// general conversion gives (Clinger's fast path). Most device lines are of this kind.
+bool parsePlainSingle(std::string_view text, float& value) {
+    static constexpr float kPowers[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
+                                        1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p < end && *p == ' ') {
+        ++p;
+    }
+    bool negative = false;
+    if (p < end && (*p == '+' || *p == '-')) {
+        negative = *p == '-';
+        ++p;
+    }
+    std::uint64_t m = 0;
+    int digits = 0;
+    int fraction = 0;
+    bool point = false;
+    for (; p < end; ++p) {
+        const char c = *p;
+        if (isDigit(c)) {
+            if (++digits > 19) {
+                return false;
+            }
+            m = m * 10 + static_cast<unsigned>(c - '0');
+            fraction += point ? 1 : 0;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            return false; // an exponent, or a text the general parse handles
+        }
+    }
+    if (digits == 0 || m > (std::uint64_t{1} << 24) || fraction > 10) {
+        return false;
+    }
+    const float v = static_cast<float>(m) / kPowers[fraction];
+    value = negative ? -v : v;
+    return true;
+}
+
+} // namespace
+
 float ParseLineSingle(std::string_view text) {
+    float value = 0.0f;
+    if (parsePlainSingle(text, value)) {
+        return value;
+    }
     const LineScan scan = scanLineNumber(text);
     if (!scan.Ok) {
         return scan.Mantissa.empty() ? 0.0f : convertSingle(scan.Mantissa, false);

@@ -6,9 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cfloat>
+#include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <limits>
+#include <random>
 #include <string>
 
 using namespace numbers;
@@ -92,6 +96,54 @@ TEST(ParseLineSingle, RoundsTheDecimalValueOnceToSingle) {
     EXPECT_EQ(ParseLineSingle("inf"), 0.0f);
     EXPECT_EQ(ParseLineSingle("nan"), 0.0f);
     EXPECT_EQ(ParseLineSingle("2.5e"), 25.0f);
+}
+
+// Short plain decimals, the usual device line, take a shorter way to the same single: random
+// digit strings around the limits of that way (2^24, ten decimals), signs, blanks, leading zeros
+// and points in every place, against the general conversion of the same digits.
+TEST(ParseLineSingle, PlainDecimalsGiveTheGenerallyConvertedSingle) {
+    std::mt19937_64 rng(42);
+    int mismatches = 0;
+    for (int i = 0; i < 400000; ++i) {
+        const std::uint64_t limit = i % 2 ? (std::uint64_t{1} << 24) + 16 : 100000000000ull;
+        const std::uint64_t m =
+            i % 7 == 0 ? (std::uint64_t{1} << 24) - 8 + rng() % 24 : rng() % limit;
+        std::string digits = std::string(rng() % 4 == 0 ? rng() % 3 : 0, '0') + std::to_string(m);
+        const std::size_t fraction = rng() % 13;
+        if (fraction > digits.size())
+            digits.insert(0, fraction - digits.size(), '0');
+        std::string number = digits;
+        if (rng() % 5 != 0 || fraction > 0)
+            number.insert(number.size() - fraction, ".");
+        float expected = 0.0f;
+        const auto [ptr, ec] =
+            std::from_chars(number.data(), number.data() + number.size(), expected);
+        ASSERT_EQ(ec, std::errc()) << number;
+        const int sign = static_cast<int>(rng() % 3);
+        const std::string line = std::string(rng() % 3, ' ') +
+                                 (sign == 0   ? ""
+                                  : sign == 1 ? "+"
+                                              : "-") +
+                                 number;
+        if (sign == 2)
+            expected = -expected;
+        const float got = ParseLineSingle(line);
+        if (std::bit_cast<std::uint32_t>(got) != std::bit_cast<std::uint32_t>(expected) &&
+            ++mismatches < 10) {
+            ADD_FAILURE() << "'" << line << "' gives " << got << ", expected " << expected;
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+    // Ties to even at 2^24 + 1, the largest fast value, and texts that only look plain.
+    EXPECT_EQ(ParseLineSingle("16777217"), 16777216.0f);
+    EXPECT_EQ(ParseLineSingle("1677721.7"), 1677721.75f);
+    EXPECT_EQ(ParseLineSingle("0.0000000001"), 1e-10f);
+    EXPECT_EQ(ParseLineSingle("1.5 "), 15.0f);
+    EXPECT_EQ(ParseLineSingle("1.2.3"), 12.0f);
+    EXPECT_EQ(ParseLineSingle("+-1"), 0.0f);
+    EXPECT_EQ(ParseLineSingle("."), 0.0f);
+    EXPECT_EQ(ParseLineSingle("5."), 5.0f);
+    EXPECT_EQ(ParseLineSingle(" .5"), 0.5f);
 }
 
 TEST(StoreSingle, RaisesOverflowBeyondTheSingleRange) {
