@@ -154,7 +154,7 @@ void Acquisition::ProcessLine(std::string_view Line) {
         Value1 = scaled(Line, Factor1, Offset1);
         m_host.SetLabel10Number(NumberText::OneValue(Value1, DecimalSeparator));
     }
-    m_host.SetStatusPanel(0, std::to_string(SampleCount));
+    m_host.SetStatusPanelNumber(0, NumberText::Counted(SampleCount));
     if (SampleCount > MemoryMax && !TrendMode) {
         m_host.SetPortActive(false);
         m_host.ProcessMessages();

@@ -9,6 +9,8 @@ std::string NumberText::Make() const {
                numbers::FloatToStr(second, separator);
     case ProcessTime:
         return numbers::FormatFloat00_00(first, separator) + " ms Skal.+Grafik";
+    case Count:
+        return std::to_string(count);
     case Value:
         break;
     }
