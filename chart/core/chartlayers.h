@@ -129,12 +129,14 @@ public:
             if (!(std::fabs(r) < kFastLimit)) {
                 return false; // also NaN and infinities
             }
-            const double floor = std::floor(r);
-            const double fraction = r - floor;
-            if (std::fabs(fraction - 0.5) <= tolerance) {
+            // The nearest integer: adding and taking off 1.5 · 2⁵² leaves r rounded to a whole
+            // number (|r| < 2⁵¹), and r − n is exact. Which way a tie goes does not matter:
+            // ties and near-ties go to the caller.
+            const double n = (r + 0x1.8p52) - 0x1.8p52;
+            if (std::fabs(r - n) >= 0.5 - tolerance) {
                 return false;
             }
-            pixel = static_cast<int>(floor) + (fraction > 0.5 ? 1 : 0);
+            pixel = static_cast<int>(n);
             return true;
         }
         static double ToleranceFor(double o) {
