@@ -292,10 +292,11 @@ TCustomComm::TCommEventResult TCustomComm::ProcessCommEvent(std::uint32_t mask) 
                     if (blocks == kMaxBlocksPerEvent) {
                         break;
                     }
-                    // Bytes that arrived since the count was taken come along: the whole
-                    // buffer is offered, and the read never waits.
-                    const long got =
-                        m_platform->Read(m_handle, m_receiveBuffer.data(), m_receiveBuffer.size());
+                    // At most what the count said: a tty's queue holds 4096 bytes, and the pipeline
+                    // takes a larger block for a reader that fell hopelessly behind.
+                    const std::size_t want =
+                        std::min<std::size_t>(m_comStat.cbInQue, m_receiveBuffer.size());
+                    const long got = m_platform->Read(m_handle, m_receiveBuffer.data(), want);
                     if (got <= 0) {
                         // A failed read ends the loop; bytes the driver counts but does not
                         // hand out wait for the next arrival instead of spinning.
