@@ -16,6 +16,20 @@
 
 namespace {
 
+// Copies the `part` of a 32-bit image into another at `at`, row by row (both hold it whole).
+void copyPixels(QImage& to, QPoint at, const QImage& from, const QRect& part) {
+    if (part.isEmpty()) {
+        return;
+    }
+    const std::size_t bytes = static_cast<std::size_t>(part.width()) * 4;
+    for (int y = 0; y < part.height(); ++y) {
+        std::memcpy(to.scanLine(at.y() + y) + static_cast<std::ptrdiff_t>(at.x()) * 4,
+                    from.constScanLine(part.top() + y) +
+                        static_cast<std::ptrdiff_t>(part.left()) * 4,
+                    bytes);
+    }
+}
+
 constexpr int kAxisCount = 2 * ChartLayers::kLayerCount;
 
 bool sameAxis(const AxisDrawing& a, const AxisDrawing& b) {
@@ -419,26 +433,12 @@ void TCustomPlotChart::syncPlotImage() {
         m_plotImage = m_chartImage.copy(m_plotInChartRect);
         return;
     }
-    const std::size_t bytes = static_cast<std::size_t>(m_plotInChartRect.width()) * 4;
-    for (int y = 0; y < m_plotInChartRect.height(); ++y) {
-        std::memcpy(m_plotImage.scanLine(y),
-                    m_chartImage.constScanLine(m_plotInChartRect.top() + y) +
-                        static_cast<std::ptrdiff_t>(m_plotInChartRect.left()) * 4,
-                    bytes);
-    }
+    copyPixels(m_plotImage, QPoint(0, 0), m_chartImage, m_plotInChartRect);
 }
 
 void TCustomPlotChart::copyPlotPart(const QRect& area) {
-    if (area.isEmpty()) {
-        return;
-    }
-    const std::size_t bytes = static_cast<std::size_t>(area.width()) * 4;
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        std::memcpy(m_chartImage.scanLine(y) + static_cast<std::ptrdiff_t>(area.left()) * 4,
-                    m_plotImage.constScanLine(y - MarginTop()) +
-                        static_cast<std::ptrdiff_t>(area.left() - MarginLeft()) * 4,
-                    bytes);
-    }
+    copyPixels(m_chartImage, area.topLeft(), m_plotImage,
+               area.translated(-MarginLeft(), -MarginTop()));
 }
 
 void TCustomPlotChart::RepaintPlot() {
