@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's exception hierarchy. Every failure that reaches the user carries its German
 // text here; the window decides how it is shown. Texts are UTF-8.

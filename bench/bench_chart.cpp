@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Chart rendering at the form's size (585 × 361): median times of a full Paint by item count,
 // cold (the items cache forgotten before each run: every item drawn) and warm (after 500 new
 // items, as the pipeline repaints), of RedrawItems after 500 new items and of a two-channel trend

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Chart core figures: append rate, memory of a full one-channel run, DeleteFirstItem cost at a
 // trend window and at a full store, and session file speed against plain stdio of the same bytes.
 #include "chart/core/plotchartcore.h"

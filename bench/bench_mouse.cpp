@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Chart mouse at the form's size (585 × 361), headless: median time of one pan step and one
 // zoom-drag step (new ranges for both channel layers plus the single full repaint) by item
 // count, the repaints per step, and one rubber-band move (no chart repaint). Prints a table;

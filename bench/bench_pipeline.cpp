@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sample pipeline speed.
 //
 // 1. The pipeline alone: framing, parse, scaling, texts and items on a chart core that draws

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Prints what the scale code costs on the paths that run per sample or per repaint: converting
 // item coordinates to pixels, laying out one axis, and the trend-mode range shift.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Receive throughput: a writer thread fills a pseudo-terminal as fast as it can with device
 // lines; the bytes are taken once by a plain poll/read loop and once through TSerialComm, whose
 // OnAfterReceive (on a "main thread" loop fed by the invoker) only counts.

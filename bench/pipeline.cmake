@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sample pipeline: lines per second of the pipeline alone, and end to end from plotmira-sim
 # through the serial component and the pipeline into the rendering chart (plotmira-cli record).
 add_executable(bench_pipeline ${CMAKE_CURRENT_LIST_DIR}/bench_pipeline.cpp)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Throughput of the serial receive path against a plain read loop on the same pseudo-terminal.
 add_executable(bench_serial ${CMAKE_CURRENT_LIST_DIR}/bench_serial.cpp)
 target_include_directories(bench_serial PRIVATE ${PROJECT_SOURCE_DIR})

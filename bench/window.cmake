@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Main window: start-up time to a shown window, as a fresh process and within a running one.
 if(TARGET plotmira_window)
     add_executable(bench_window ${CMAKE_CURRENT_LIST_DIR}/window/startup_bench.cpp)

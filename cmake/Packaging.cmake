@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package (make package): the three programs, the desktop entry, the icon and the
 # manual pages under /usr. Depends is computed from the binaries by dpkg-shlibdeps, so it names
 # the Qt 6 libraries the build linked against.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Helpers that let each room add source files without editing a shared list.
 
 # plotmira_room_library(NAME [QT] LIBS ...): a static library of every *.cpp in the current

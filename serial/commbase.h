@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TCommBaseIO: the base of the serial component. It holds the handle of the open device, the
 // open/close skeleton, the listener list, the delivery of received blocks and the fatal-error

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The operating-system calls of the serial component, behind one small interface so that tests
 // can substitute what a pseudo-terminal cannot produce (line errors). TPosixCommPlatform is the

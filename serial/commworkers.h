@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The two receive workers of TCustomComm and the small state block they share with it. Internal
 // to serial/: the component creates them in StartThreads and signals them in StopThreads.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Who may use a serial device: whether another process of this user already holds it open, and
 // what a user who is refused access by the device's permissions can do about it.

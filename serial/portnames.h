@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Naming of serial devices: which device stands behind "COMn", and which ports the window offers.
 

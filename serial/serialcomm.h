@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The serial port component: TCustomComm (workers, status, time-outs, queue sizes, trace mask,
 // line settings, purge, comm-error report), TCustomSerialComm (device naming from ComPortNo) and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The serial component's one place that turns a system error number into the text the user sees,
 // in the German wording the original platform uses for the same failure.

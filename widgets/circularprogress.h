@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TCircularProgress: the busy indicator, a ring of twelve segments that fills and empties
 // clockwise while the control is enabled and stands still while it is disabled.

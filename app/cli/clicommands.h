@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Sub-commands of plotmira-cli. Each takes the arguments after its own name and returns the
 // process exit status: 0 normal end, 1 a failure of the program (its error text on stderr),

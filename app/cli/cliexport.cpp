@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // plotmira-cli export: a session file's recorded samples as CSV, for Python, R or a spreadsheet.
 #include "app/cli/clicommands.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // plotmira-cli record: the window's acquisition without the window. The same pipeline feeds the
 // same chart, started as Start does with the window's settings; the input is a serial port or a
 // file of raw bytes handed over in blocks as if each had been received at once.

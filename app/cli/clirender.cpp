@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // plotmira-cli render: draws a session file as the window's chart shows it when first shown and
 // writes the picture as the window's bitmap export does.
 #include "app/cli/clicommands.h"

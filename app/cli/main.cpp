@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // plotmira-cli: the chart and the sample pipeline without a window, for scripts and test rigs.
 #include "app/cli/clicommands.h"
 #include "base/version.h"

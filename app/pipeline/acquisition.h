@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The acquisition state and the sample pipeline of the main window: framing received byte
 // blocks into lines (SerialComm1AfterReceive), turning each line into one sample on the chart

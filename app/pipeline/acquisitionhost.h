@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the sample pipeline needs of its main window: the live value label, the three status
 // panels, the port's open state, the Stop action, the main menu, the message pump and the

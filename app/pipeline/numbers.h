@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Numbers as the program reads, stores and shows them: the lenient, locale-free parse of the
 // values received on the serial line, the conversion of the numbers typed into the window's

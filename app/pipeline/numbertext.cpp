@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/pipeline/numbertext.h"
 
 #include "app/pipeline/numbers.h"

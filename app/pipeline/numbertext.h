@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A live text made of the numbers of one line: the scaled value or values for Label10, or the
 // sample count or the processing time for the status bar. Formatting them costs more than the rest

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The serial component's hand-off to the main thread: a call made on a worker thread is queued
 // into the Qt event loop of the thread that created the MainThreadInvoker and the worker blocks

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window's two file dialogs behind one replaceable function, so that tests hand in file
 // names instead of running a modal dialog.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/window/form1.h"
 
 #include "app/pipeline/acquisition.h"
@@ -228,6 +229,26 @@ void TForm1::RadioButton2Click() {
 }
 
 void TForm1::DatenExportimCSVFormat1Click() {
+    ::ShowMessage(QString::fromUtf8(kLaterVersion));
+}
+
+void TForm1::SetSampleRate(std::optional<double> rate) {
+    if (rate == m_sampleRate) {
+        return;
+    }
+    m_sampleRate = rate;
+    emit SampleRateChanged();
+}
+
+void TForm1::FourierAnalyse1Click() {
+    ::ShowMessage(QString::fromUtf8(kLaterVersion));
+}
+
+void TForm1::RealtimeFourierAnalyse1Click() {
+    ::ShowMessage(QString::fromUtf8(kLaterVersion));
+}
+
+void TForm1::DigitalesFilter1Click() {
     ::ShowMessage(QString::fromUtf8(kLaterVersion));
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TForm1: the main window. It holds the whole user interface and the application logic of the
 // program: the tool panel (Start, Stop, Clear, Reset, the busy indicator), the settings on three
@@ -43,6 +44,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 class Acquisition;
@@ -94,6 +96,12 @@ public:
 
     // The chart's mouse mode as the handlers set it.
     TMouseActMode ChartMouseAction() const;
+
+    // The window's one "Abtastrate [Hz]", shared by the Fourier window and the filter dialog:
+    // empty while unknown (frequencies then count in 1/Sample). Setting a different value emits
+    // SampleRateChanged, so every view of it shows the same value.
+    std::optional<double> SampleRate() const { return m_sampleRate; }
+    void SetSampleRate(std::optional<double> rate);
 
     // Tool panel.
     QWidget* ToolPanel = nullptr;
@@ -189,6 +197,9 @@ public:
     void InfoButtonClick();
     void RadioButton2Click();
     void DatenExportimCSVFormat1Click();
+    void FourierAnalyse1Click();
+    void RealtimeFourierAnalyse1Click();
+    void DigitalesFilter1Click();
     void Einstellungen1Click();
     void Hilfe1Click();
     void Info1Click();
@@ -214,6 +225,9 @@ public:
     void EnableMainMenu() override;
     void ProcessMessages() override;
     void ShowMessage(const std::string& text) override;
+
+signals:
+    void SampleRateChanged();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -254,4 +268,5 @@ private:
     std::function<void()> m_terminate;
     bool m_closing = false;
     bool m_closingPort = false; // the window itself is closing the port
+    std::optional<double> m_sampleRate;
 };

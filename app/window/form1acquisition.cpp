@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Acquisition control of the main window: Start, Stop, Reset, the mode switches that act on the
 // run (channels, trend, normal/zoom) and the serial component's events.
 

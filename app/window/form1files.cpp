@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "Datei" commands: bitmap export, saving and loading a session, through the two file
 // dialogs (or the runner tests install instead).
 

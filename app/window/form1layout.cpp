@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Building the main window's controls, menu and layout, and binding the handlers.
 
 #include "app/window/form1.h"
@@ -419,9 +420,9 @@ void TForm1::connectHandlers() {
     onTrigger(ErfassungSpeichern, &TForm1::ErfassungSpeichernClick);
     onTrigger(Erfassungladen, &TForm1::ErfassungladenClick);
     onTrigger(DatenExportimCSVFormat1, &TForm1::DatenExportimCSVFormat1Click);
-    onTrigger(FourierAnalyse1, &TForm1::DatenExportimCSVFormat1Click);
-    onTrigger(RealtimeFourierAnalyse1, &TForm1::DatenExportimCSVFormat1Click);
-    onTrigger(DigitalesFilter1, &TForm1::DatenExportimCSVFormat1Click);
+    onTrigger(FourierAnalyse1, &TForm1::FourierAnalyse1Click);
+    onTrigger(RealtimeFourierAnalyse1, &TForm1::RealtimeFourierAnalyse1Click);
+    onTrigger(DigitalesFilter1, &TForm1::DigitalesFilter1Click);
     onTrigger(Einstellungen1, &TForm1::Einstellungen1Click);
     onTrigger(Hilfe1, &TForm1::Hilfe1Click);
     onTrigger(Info1, &TForm1::Info1Click);

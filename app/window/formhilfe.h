@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TFormHilfe: the help window. Created once at program start and only shown and hidden; it
 // keeps its size, position and scroll position between showings.

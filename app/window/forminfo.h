@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TFormInfo: the info window with the program's name and version. No title-bar buttons, stays
 // on top; its "Close" button hides it. Created once and only shown and hidden.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The lenient integer conversion of the port and baud rate fields: never rejects a text.
 

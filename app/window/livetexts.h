@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The texts the sample pipeline sets for every line (the live value and the status panels),
 // handed to their labels at most once per display frame each. A text that differs from the

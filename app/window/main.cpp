@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program: one main window with its help and info windows, at most one running copy.
 
 #include "app/window/form1.h"

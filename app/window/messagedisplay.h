@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's two ways of telling the user something, each replaceable so that tests record
 // instead of blocking in a modal box.

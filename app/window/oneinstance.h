@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TOneInstance: the single-instance guard. The first running copy of the program (per user and
 // executable file name) claims a small shared-memory block and listens for later copies; a

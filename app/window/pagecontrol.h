@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The settings' page control: a tab widget whose tabs always show side by side. When the tabs'
 // natural widths (text plus the style's padding) do not fit, each tab gives up the same share of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/window/plotmiraapplication.h"
 
 #include "app/window/messagedisplay.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's application object. Its notify() is the last catch point of the standard
 // exception display: an exception that escapes an event handler (a paint or resize handler of a

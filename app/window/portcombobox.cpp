@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/window/portcombobox.h"
 
 #include "serial/portnames.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The port drop-down: an editable combo box whose list is read again each time it opens, so a
 // serial adapter plugged in after start is offered without restarting the program.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Prints what one tick of the busy indicator costs: painting the ring and, for comparison,
 // rebuilding its outlines (done only on a size change). The ring ticks every 50 ms on the main
 // window, so a picture must stay far below that to leave the main thread to the samples.

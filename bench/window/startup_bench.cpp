@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up time of the main window. Prints a table:
 //  - process: from spawning a fresh process to its main window being exposed, the same steps as
 //    the program's main() (application object, main, info and help windows, show), without the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keeping up with the wire through the real window. Starts the real plotmira as a user would (its
 // own ports folder with a COMn link to a pseudo-terminal, the mode chosen and Start clicked with
 // the mouse through xdotool), feeds it lines of a sine at a fixed line rate and prints per mode

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Input and observation for the window benchmark through a connection of its own to the X
 // server: clicks and keys through the XTEST extension (no helper process whose start-up would

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Drawing of the chart image's fixed parts: the axes from their laid-out data (a dumb loop over
 // ticks, axis line, labels and caption) and the control background with shadow, frame and title.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Writes an image as a Windows bitmap file: 14-byte file header, 40-byte information header,
 // 24 bits per pixel, uncompressed, rows bottom-up and padded to a multiple of 4 bytes. Every

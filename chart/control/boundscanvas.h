@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A canvas that forwards every call to another one and keeps a rectangle holding every pixel
 // the calls may have touched. The rectangle is conservative (pen widths round up, text counts as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The drawing surface of the chart. The renderer talks only to this interface so that tests can
 // record every call (RecordingCanvas) while the program draws into QImages (QPainterCanvas).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Mouse handling of the chart widget: one entry per event, forwarded by TCustomPlotChart.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The chart's colour values (0x00BBGGRR, negative = system colour) as Qt colours.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Paces a top-level window's repaints to the display's frame rate. No screen shows more than
 // about 60 pictures a second, yet every changed text and every presented chart picture asks the

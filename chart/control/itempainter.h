@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Replays the chart's item list onto a canvas: the grid at the active layer's ticks, the items in
 // order with pen-state comparisons and the 200-point polyline buffer, and the plot outline.

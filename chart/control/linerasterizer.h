@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One-pixel solid lines written straight into 32-bit scanlines, with the raster rule of the
 // platform the chart was designed for: a line from A to B sets the pixels from A up to but

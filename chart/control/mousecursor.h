@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The screen cursor the chart chooses at the end of every mouse move, and its four own cursor
 // images. The choice is application-wide (an override cursor), not the widget's own cursor:

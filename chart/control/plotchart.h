@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The chart control: a Qt widget over the plain chart core. It owns the two off-screen images
 // (ChartImage: the whole control; PlotImage: the plot area), rebuilds them in Paint, draws the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Canvas backend that draws into a QImage (Format_RGB32), antialiasing off.
 //

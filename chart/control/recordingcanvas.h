@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Canvas backend that records every call, for tests of the renderer. Text extents are fixed
 // (7 pixels per character wide, 13 high for fonts of height ±13, |height| otherwise) so that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Texts drawn once, then stamped. A text drawn without antialiasing sets whole pixels to the
 // pen colour, and the same ones relative to its origin wherever that origin lies on the pixel

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Everything needed to draw one axis, as plain data in chart pixel coordinates, so that the
 // renderer's drawing is a dumb loop: pen ColorScale solid width 1 for Ticks and AxisLine, the

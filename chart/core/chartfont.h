@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A font as the chart stores it: the family name as requested, the height in the Windows
 // convention (negative = character height in pixels) and the text colour.

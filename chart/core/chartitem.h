@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One drawing item of the chart: a 104-byte little-endian record. The item store holds these
 // records in drawing order, and a session file is the same records written one after another,

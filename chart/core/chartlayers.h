@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The chart's 16 layers of X/Y axes: settings, axis painters, ranges, joined layers, the
 // control geometry and the data↔pixel transforms. Plain C++; PlotChartCore derives from it and

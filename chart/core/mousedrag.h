@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Pan and zoom-drag of the chart's mouse-controlled layers: the DragActive / DragStart
 // bookkeeping and one entry per mouse move. Plain C++ on the chart's layers.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Range arithmetic of the chart's mouse interactions: pan, zoom-drag and the rubber-band
 // rectangle, as plain functions of numbers. No chart state, no Qt.

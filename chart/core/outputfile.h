@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Opening the files the chart writes (session files, bitmaps) without ever waiting in open().
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The chart without a window: item store, drawing state, appearance properties, paint
 // bookkeeping and session files. The Qt widget TCustomPlotChart derives from it and supplies the

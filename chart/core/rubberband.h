@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The rubber-band rectangle of the modes maRubberBand, maZoomWind and maZoomWindPos: started by
 // a left press inside the plot area, stretched by moves, and on release turned into data

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The axis painter of one axis: a copy of the axis settings taken by ApplyScaleProps, the
 // painter's own margins and size, and the tick list of its last painting.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Axis settings of one layer's X or Y axis. Every setter stores its value and fires OnChange,
 // which the chart answers by re-applying all axes (ChartLayers::ScalePropsChanged). The chart

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Session files: a headerless run of 104-byte ChartItem records in drawing order, exactly as
 // the store holds them. Any file is a session file: its size divided by 104, rounded down, is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // System error numbers (errno) as the program's German texts. File operations of the chart
 // (session files, bitmap export) report through these so that every message reads alike.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Tick spacing of a numeric axis: nice steps of 1, 2 or 5 times a power of ten, and the fixed
 // 250-entry tick list an axis keeps from its last painting (the grid is drawn at it).

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The manual pages and the programs' own help agree: each page renders without a warning and
 # carries the project's version, every option a program's --help names is in its page, and
 # --help and --version answer without a display.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package as apt sees it: its name, fields, computed dependencies and files, and the
 # programs it installs (run from the unpacked package, each prints the project's version).
 # Usage: package_test.sh DEB_FOLDER VERSION

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Device naming, the port list of the window and the German system texts of the open error.
 
 #include "serial/portnames.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Test support for the serial tests: a pseudo-terminal standing in for a device, a port folder
 // for $PLOTMIRA_PORTS, and a "main thread" loop that the component's invoker hands calls to.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial component against pseudo-terminals: configuration rules, open failures, and the
 // guarantees of the receive path (order, block sizes, closing from a handler, exceptions,
 // unplugging, line errors through a substitute platform layer).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated device: option parsing, the lines it generates and their fault shapes, and the
 // real program feeding the serial component through its link.
 

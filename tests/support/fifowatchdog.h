@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // For tests that hand a FIFO to code that must never wait on it. Should the code under test
 // still be blocked (in open, read or write) when the time limit passes, the watchdog opens the

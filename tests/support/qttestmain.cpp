@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test entry point for tests that need a QApplication.
 // gtest_discover_tests runs the binary at build time without the test environment, so the
 // platform must default to offscreen here or the build aborts without a display.

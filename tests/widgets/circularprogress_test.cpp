@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The busy indicator: the ring's rules as plain functions, and the widget's timer, geometry and
 // picture.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The lines plotmira-sim sends: wave values, their text, and the shape the faults give them.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // plotmira-sim: a simulated measuring device on a pseudo-terminal (see --help).
 
 #include "base/version.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The pseudo-terminal of plotmira-sim and its link $PLOTMIRA_PORTS/COMn.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // plotmira-cli render as a process: exit codes, messages and the written bitmap.
 #include <array>
 #include <cstdio>

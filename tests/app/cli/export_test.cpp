@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // plotmira-cli export end to end: recordings made by plotmira-cli record from fed lines, exported
 // as CSV; the file errors and bad arguments with their exit codes.
 #include "chart/core/chartitem.h"

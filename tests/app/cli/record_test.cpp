@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // plotmira-cli record end to end: plotmira-sim on a pseudo-terminal into the recorder, the
 // session file compared with the items the sent lines must give; file input in blocks; the
 // program's stop conditions and exit codes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CSV export of recordings: samples recovered from the items the real pipeline makes for fed
 // lines in every mode, items no recording makes, and the value texts.
 #include "app/pipeline/csvexport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Block framing: lines against CR LF across arbitrary blocks, the overflow stop (also for input
 // the driver lost), the line cap and leaving a block once the port has been closed.
 #include "pipelinefixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The numbers unit: lenient parse of received values, typed field conversion, checked
 // single-precision store and the on-screen texts.
 #include "app/pipeline/numbers.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A window-less stage for the sample pipeline: a chart that records its paint calls and a host
 // that records what the window would show.

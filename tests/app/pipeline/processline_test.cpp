@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ProcessLine: values and texts, items by mode, memory maximum, trend window, repaint schedule.
 #include "pipelinefixture.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Acquisition through the real window from a pseudo-terminal on COM5: Start, live samples,
 // Stop, the stop conditions of the pipeline and closing the window while acquiring.
 

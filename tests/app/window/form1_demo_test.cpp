@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // End to end as the demo runs it: the simulated device on COM5 sends a sine, the window's Start
 // plots it. With PLOTMIRA_WINDOW_SHOT set, the window's picture is saved there as a PNG.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "Datei" commands through the dialog seam: save, load, export, cancel and the error display.
 
 #include "form1_testsupport.h"

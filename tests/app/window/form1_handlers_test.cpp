@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The handlers that need no device: mode switches, ticks, grid, messages, field conversion and
 // the open error, each checked against the window's state table.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window as it opens: names, texts, defaults, limits and the idle state.
 
 #include "form1_testsupport.h"

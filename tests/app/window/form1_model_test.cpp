@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Model-based test of the main window: random sequences of user actions and device events drive
 // the real TForm1 (message boxes and the exception display recorded, real files in a temporary
 // folder, devices on pseudo-terminals), and after every step the window is compared with a model

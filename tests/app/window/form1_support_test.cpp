@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's small helpers: the lenient port and baud conversion, the dialog filters and
 // default extension, the kept file dialog, the exception text rule, the message boxes, Qt's own
 // texts and the hand-off to the main thread.

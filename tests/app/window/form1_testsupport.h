@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Shared fixture of the main window tests: a shown TForm1 whose message boxes, exception
 // display, file dialogs and termination are recorded, and a pseudo-terminal standing in for the

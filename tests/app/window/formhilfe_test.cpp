@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The help window: the text's sections in order and the window's show/hide behaviour.
 
 #include "app/window/formhilfe.h"

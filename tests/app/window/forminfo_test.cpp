@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The info window: its texts, its title bar without buttons and its only way out, the "Close"
 // button.
 

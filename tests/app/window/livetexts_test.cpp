@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The per-line texts reach their labels at most once per display frame, and the newest text
 // always arrives: at once after a quiet frame, else at the end of the frame, or at Flush.
 #include "app/window/livetexts.h"

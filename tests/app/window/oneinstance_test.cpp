@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The single-instance guard: the shared block (per user, taken over after a crash) and the
 // hand-over between two real processes.
 

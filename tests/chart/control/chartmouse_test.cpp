@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Mouse interaction of the chart widget, driven by synthetic mouse events on an offscreen
 // widget: pan and zoom-drag worked examples, drag start/end rules, rubber bands per mode, the
 // double-click swallow, notifications, the XOR band over the shown picture, cursor rules.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Session files from elsewhere may hold any bytes. Loading and drawing them must never crash or
 // run into undefined behaviour (this test is meant for the sanitizer build as well).
 #include "charttestsupport.h"

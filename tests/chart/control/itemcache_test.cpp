@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The items cache must never change a pixel: a chart with the cache and one without it (every
 // repaint drawing all items from scratch) go through the same random operations, and after each
 // one the shown picture, the chart image and the plot image must be identical.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The one-pixel line rule walked naively, pixel by pixel over the whole line, for comparison
 // with the rasterizer: pixel i of M lies i steps along the major axis and

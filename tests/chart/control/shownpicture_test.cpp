@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The shown picture follows Present only: a full paint shows the chart image, a bitmap export
 // draws off screen and leaves the screen as it was, and later paints show their own state.
 #include "charttestsupport.h"

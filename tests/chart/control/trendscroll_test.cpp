@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A chart whose X ranges scroll by one per sample, as in trend mode, reuses parts of its chart
 // image between paints; every picture must still equal a fresh chart's single paint.
 

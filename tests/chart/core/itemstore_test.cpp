@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The item store against a plain model that moves items exactly as the chart always did: same
 // order, counts, capacity steps and the image of every slot, including the stale bytes that a
 // deletion leaves behind the last item and that a later append shows in the fields it does

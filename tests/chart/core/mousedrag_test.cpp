@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pan and zoom-drag on the chart's layers: the worked examples, drag start and end rules,
 // mouse-controlled layers only, one repaint per step, and the empty-plot guard.
 #include "chart/core/mousedrag.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Range arithmetic of pan, zoom-drag and rubber band against the chart's worked examples.
 #include "chart/core/mouserange.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The form's chart geometry for mouse tests (585 x 361, margins 80/20/30/45, shadow 1 -> plot
 // 484 x 285), layer 1 at X 0..1000, Y 1..10, layer 2 as given, every other layer at 0..1 x 0..1;

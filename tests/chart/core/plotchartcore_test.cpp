@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The windowless chart: how appends stamp the drawing state, which values the setters ignore,
 // and the paint bookkeeping that the widget and the sample pipeline rely on.
 #include "chart/core/plotchartcore.h"

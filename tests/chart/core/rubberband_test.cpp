@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Rubber-band rectangles: start, clamped corner, release per mode (report, zoom as dragged,
 // zoom keeping the axes' direction), cancel and empty rectangles.
 #include "chart/core/rubberband.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Session files: byte-exact round trips, the append rule, whole records only, and the errors a
 // user must see instead of a silently lost recording.
 #include "base/exception.h"

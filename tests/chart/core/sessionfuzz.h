@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Random and mutated session file contents for fuzz-style tests: any length, arbitrary bytes,
 // records whose doubles are NaN, infinite, huge or denormal and whose kind and layer take any

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Usage: oneinstance_helper NAME
 // Exit status: 0 handed over to the running copy (and it acknowledged), 2 a copy is running but
 // did not take the hand-over, 3 this process was the first copy.
