@@ -6,7 +6,8 @@ BENCH_BUILD?= build-bench
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 # The generator is chosen when a build folder is first configured, after install-deps has run,
 # and never passed again: a folder keeps the generator it was made with.
-configure = cmake -S . -B $(1) $(if $(wildcard $(1)/CMakeCache.txt),,-G "$$(command -v ninja >/dev/null 2>&1 && echo Ninja || echo 'Unix Makefiles')") $(2)
+# A compiler cache, where the machine has one, is used from the first configure on.
+configure = cmake -S . -B $(1) $(if $(wildcard $(1)/CMakeCache.txt),,-G "$$(command -v ninja >/dev/null 2>&1 && echo Ninja || echo 'Unix Makefiles')" $$(command -v ccache >/dev/null 2>&1 && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)) $(2)
 
 .PHONY: all deps build run test test-model test-asan bench bench-window format format-check install package clean
 
