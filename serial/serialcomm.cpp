@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "serial/serialcomm.h"
 
+#include "base/systemerror.h"
 #include "serial/commworkers.h"
 #include "serial/deviceaccess.h"
 #include "serial/portnames.h"
-#include "serial/syserror.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -171,7 +171,7 @@ void TCustomComm::OpenPort() {
 }
 
 std::string TCustomComm::OpenErrorSystemText(int err) const {
-    return getSystemError(err);
+    return systemErrorText(err);
 }
 
 void TCustomComm::ClosePort() {

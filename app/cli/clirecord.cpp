@@ -9,6 +9,7 @@
 #include "app/pipeline/numbers.h"
 #include "app/qtbridge/mainthreadinvoker.h"
 #include "base/exception.h"
+#include "base/systemerror.h"
 #include "chart/control/plotchart.h"
 #include "serial/serialcomm.h"
 
@@ -22,7 +23,6 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -382,8 +382,7 @@ void recordFile(const Options& o, Acquisition& acq, RecordHost& host,
                 const std::optional<Clock::time_point>& deadline) {
     std::ifstream in(o.input, std::ios::binary);
     if (!in) {
-        throw EFOpenError("Datei \"" + o.input + "\" kann nicht geöffnet werden. " +
-                          std::strerror(errno));
+        raiseOpenError(o.input, errno);
     }
     std::vector<char> block(o.block);
     while (host.PortActive() && !pastDeadline(deadline)) {

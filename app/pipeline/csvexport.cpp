@@ -2,17 +2,14 @@
 #include "app/pipeline/csvexport.h"
 
 #include "base/exception.h"
+#include "base/outputfile.h"
+#include "base/systemerror.h"
 #include "chart/core/sessionfile.h"
-#include "chart/core/systemerror.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <fcntl.h>
 #include <limits>
-#include <system_error>
-#include <unistd.h>
 
 namespace {
 
@@ -63,61 +60,6 @@ std::optional<ItemSample> sampleOf(const ChartItem& item) {
     }
     return std::nullopt;
 }
-
-class CsvFile {
-public:
-    explicit CsvFile(const std::string& fileName) {
-        // Non-blocking open: a FIFO without a reader fails at once instead of hanging.
-        m_fd =
-            ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
-        if (m_fd < 0) {
-            const int err = errno;
-            throw EFCreateError("Datei \"" + fullFileName(fileName) +
-                                "\" kann nicht erstellt werden. " + systemErrorText(err));
-        }
-        const int flags = ::fcntl(m_fd, F_GETFL);
-        if (flags >= 0) {
-            ::fcntl(m_fd, F_SETFL, flags & ~O_NONBLOCK);
-        }
-    }
-    ~CsvFile() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    CsvFile(const CsvFile&) = delete;
-    CsvFile& operator=(const CsvFile&) = delete;
-
-    void write(const std::string& text) {
-        const char* bytes = text.data();
-        std::size_t left = text.size();
-        while (left > 0) {
-            const ssize_t written = ::write(m_fd, bytes, left);
-            if (written < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                raiseInOutError(errno);
-            }
-            if (written == 0) {
-                raiseInOutError(ENOSPC);
-            }
-            bytes += written;
-            left -= static_cast<std::size_t>(written);
-        }
-    }
-
-    void close() {
-        const int fd = m_fd;
-        m_fd = -1;
-        if (::close(fd) != 0 && errno != EINTR) {
-            raiseInOutError(errno);
-        }
-    }
-
-private:
-    int m_fd = -1;
-};
 
 void appendHeader(std::string& out, int channels) {
     out += channels == 2 ? "sample,channel1,channel2\n" : "sample,channel1\n";
@@ -180,24 +122,35 @@ std::string SamplesToCsv(const RecordedSamples& samples) {
     return out;
 }
 
-RecordedSamples ExportSessionCsv(const std::string& sessionFile, const std::string& csvFile) {
-    RecordedSamples samples;
-    {
-        const RecordBuffer records = ReadSessionFile(sessionFile);
-        samples = RecoverSamples(std::span<const ChartItem>(records.data(), records.size()));
-    }
-    CsvFile file(csvFile);
+void WriteCsvFile(const RecordedSamples& samples, const std::string& csvFile) {
+    OutputFile file(csvFile);
+    const auto write = [&file](const std::string& text) {
+        if (const int err = file.write(text.data(), text.size())) {
+            raiseInOutError(err);
+        }
+    };
     std::string chunk;
     chunk.reserve(kWriteChunk + 64);
     appendHeader(chunk, samples.Channels);
     for (const RecordedSample& sample : samples.Samples) {
         appendRow(chunk, sample, samples.Channels);
         if (chunk.size() >= kWriteChunk) {
-            file.write(chunk);
+            write(chunk);
             chunk.clear();
         }
     }
-    file.write(chunk);
-    file.close();
+    write(chunk);
+    if (const int err = file.commit()) {
+        raiseInOutError(err);
+    }
+}
+
+RecordedSamples ExportSessionCsv(const std::string& sessionFile, const std::string& csvFile) {
+    RecordedSamples samples;
+    {
+        const RecordBuffer records = ReadSessionFile(sessionFile);
+        samples = RecoverSamples(std::span<const ChartItem>(records.data(), records.size()));
+    }
+    WriteCsvFile(samples, csvFile);
     return samples;
 }

@@ -46,9 +46,13 @@ std::string FormatSampleValue(float value);
 // sample, each ended by "\n". An empty channel gives an empty field.
 std::string SamplesToCsv(const RecordedSamples& samples);
 
-// Reads sessionFile, writes its samples as CSV to csvFile and returns what was recovered.
-// Raises the session file's open or read error, EFCreateError "Datei "<full name>" kann nicht
+// Writes SamplesToCsv(samples) as csvFile, in pieces so that a long export never holds the whole
+// text, and all or nothing (see OutputFile). Raises EFCreateError "Datei "<full name>" kann nicht
 // erstellt werden. <system text>" when csvFile cannot be created (a FIFO without reader or a
-// device does not block the open), and EInOutError when a write fails; the bytes written before
-// stay in the file.
+// device does not block the open), and EInOutError when a write, the sync or the rename fails;
+// an existing file of that name is then kept as it was.
+void WriteCsvFile(const RecordedSamples& samples, const std::string& csvFile);
+
+// Reads sessionFile, writes its samples with WriteCsvFile and returns what was recovered.
+// Raises the session file's open or read error, or WriteCsvFile's errors.
 RecordedSamples ExportSessionCsv(const std::string& sessionFile, const std::string& csvFile);

@@ -2,11 +2,9 @@
 #include "chart/control/bmpwriter.h"
 
 #include "base/exception.h"
-#include "chart/core/outputfile.h"
+#include "base/outputfile.h"
 
-#include <cerrno>
 #include <cstdint>
-#include <unistd.h>
 
 namespace {
 
@@ -71,12 +69,8 @@ std::vector<unsigned char> EncodeBmp(const QImage& source) {
 
 void WriteBmp(const QImage& image, const std::string& path) {
     const std::vector<unsigned char> bytes = EncodeBmp(image);
-    const int fd = OpenOutputFile(path);
-    bool failed = WriteOutputFile(fd, bytes.data(), bytes.size()) != 0;
-    if (::close(fd) != 0 && !failed && errno != EINTR) {
-        failed = true;
-    }
-    if (failed) {
+    OutputFile file(path);
+    if (file.write(bytes.data(), bytes.size()) != 0 || file.commit() != 0) {
         throw EWriteError("Stream-Schreibfehler");
     }
 }

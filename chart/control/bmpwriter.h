@@ -11,9 +11,9 @@
 // The whole file as bytes (header and pixel rows).
 std::vector<unsigned char> EncodeBmp(const QImage& image);
 
-// Writes EncodeBmp(image) to `path`, replacing an existing file.
+// Writes EncodeBmp(image) as `path`, all or nothing (see OutputFile).
 // Throws EFCreateError "Datei "<full path>" kann nicht erstellt werden. <system text>" when the
 // file cannot be created (also at once for a FIFO that nobody reads), and EWriteError
-// "Stream-Schreibfehler" when writing or closing fails part-way (the incomplete file is closed and
-// left behind).
+// "Stream-Schreibfehler" when writing fails part-way; an existing file of that name is then kept
+// as it was.
 void WriteBmp(const QImage& image, const std::string& path);

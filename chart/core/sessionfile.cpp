@@ -2,8 +2,8 @@
 #include "chart/core/sessionfile.h"
 
 #include "base/exception.h"
-#include "chart/core/outputfile.h"
-#include "chart/core/systemerror.h"
+#include "base/outputfile.h"
+#include "base/systemerror.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -38,19 +38,14 @@ private:
     int m_fd;
 };
 
-[[noreturn]] void raiseOpenError(const std::string& fileName, int err) {
-    throw EFOpenError("Datei \"" + fullFileName(fileName) + "\" kann nicht geöffnet werden. " +
-                      systemErrorText(err));
-}
-
 } // namespace
 
 void WriteSessionFile(const std::string& fileName, std::span<const ChartItem> items) {
-    FileHandle file(OpenOutputFile(fileName));
-    if (const int err = WriteOutputFile(file.get(), items.data(), items.size_bytes())) {
+    OutputFile file(fileName);
+    if (const int err = file.write(items.data(), items.size_bytes())) {
         raiseInOutError(err);
     }
-    if (const int err = file.close()) {
+    if (const int err = file.commit()) {
         raiseInOutError(err);
     }
 }

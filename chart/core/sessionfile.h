@@ -11,11 +11,11 @@
 #include <span>
 #include <string>
 
-// Creates or truncates fileName and writes the records. Raises EFCreateError "Datei "<full
-// name>" kann nicht erstellt werden. <system text>" when the file cannot be created (also at once
-// for a FIFO that nobody reads, see OpenOutputFile), and
-// EInOutError when a write or the close fails (disk full: "Zu wenig Speicherplatz"); the bytes
-// written before stay in the file.
+// Writes the records as fileName, all or nothing (see OutputFile). Raises EFCreateError "Datei
+// "<full name>" kann nicht erstellt werden. <system text>" when the file cannot be created (also
+// at once for a FIFO that nobody reads), and EInOutError when a write, the sync or the rename
+// fails (disk full: "Zu wenig Speicherplatz"); an existing file of that name is then kept as it
+// was.
 void WriteSessionFile(const std::string& fileName, std::span<const ChartItem> items);
 
 // Reads every whole record of fileName, opened for reading only. Raises EFOpenError "Datei

@@ -1,13 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Device naming, the port list of the window and the German system texts of the open error.
+// Device naming and the port list of the window.
 
 #include "serial/portnames.h"
-#include "serial/syserror.h"
 #include "tests/serial/ptyfixture.h"
 
 #include <gtest/gtest.h>
-
-#include <cerrno>
 
 TEST(PortNames, ComNumbersMapToLinksOrConventionalDevices) {
     {
@@ -33,23 +30,4 @@ TEST(PortNames, ComNumbersMapToLinksOrConventionalDevices) {
     for (std::size_t i = 21; i < texts.size(); ++i) {
         EXPECT_TRUE(IsDevicePathText(texts[i])) << texts[i];
     }
-}
-
-TEST(SystemErrors, MapToTheTextsTheUserKnows) {
-    const struct {
-        int err;
-        const char* text;
-    } cases[] = {
-        {ENOENT, "Das System kann die angegebene Datei nicht finden."},
-        {ENODEV, "Das System kann die angegebene Datei nicht finden."},
-        {EACCES, "Zugriff verweigert"},
-        {EBUSY, "Zugriff verweigert"},
-        {EWOULDBLOCK, "Zugriff verweigert"},
-        {ENOTTY, "Unzulässige Funktion."},
-        {EIO, "Ein an das System angeschlossenes Gerät funktioniert nicht."},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(getSystemError(c.err), c.text) << c.err;
-    }
-    EXPECT_EQ(getSystemError(EXDEV).rfind("Systemfehler " + std::to_string(EXDEV), 0), 0u);
 }

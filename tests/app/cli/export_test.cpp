@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
@@ -52,8 +53,9 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir); }
 
-    // Runs plotmira-cli with args and waits at most 30 s for it.
-    Result cli(const std::vector<std::string>& args) {
+    // Runs plotmira-cli with args and waits at most 30 s for it. Its standard output goes to
+    // stdoutFd when one is given, else to a file read into Result::out.
+    Result cli(const std::vector<std::string>& args, int stdoutFd = -1) {
         std::vector<std::string> all{kCli};
         all.insert(all.end(), args.begin(), args.end());
         std::vector<char*> argv;
@@ -65,8 +67,12 @@ protected:
         const fs::path err = dir / "stderr.txt";
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
+        if (stdoutFd >= 0) {
+            posix_spawn_file_actions_adddup2(&actions, stdoutFd, 1);
+        } else {
+            posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                             0644);
+        }
         posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                          0644);
         pid_t pid = -1;
@@ -187,12 +193,24 @@ TEST_F(ExportTest, FileErrorsExitWithOneAndTheProgramsTexts) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("kann nicht geöffnet werden"), std::string::npos) << r.err;
 
-    // A FIFO nobody reads fails at once instead of blocking the export.
+    // A FIFO nobody reads fails at once instead of blocking the export, with the text record
+    // and render give.
     const fs::path fifo = dir / "fifo.csv";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
     r = cli({"export", session, "-o", fifo});
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("kann nicht erstellt werden"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err, "plotmira-cli export: Datei \"" + fifo.string() +
+                         "\" kann nicht erstellt werden. Am anderen Ende der Pipe befindet sich "
+                         "kein Prozess\n");
+
+    // A pipe whose reader is gone: a message and status 1, not the signal's silent death.
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    ::close(pipeFds[0]);
+    r = cli({"export", session, "-o", "/dev/stdout"}, pipeFds[1]);
+    ::close(pipeFds[1]);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "plotmira-cli export: E/A-Fehler " + std::to_string(EPIPE) + "\n");
 }
 
 TEST_F(ExportTest, BadArgumentsExitWithTwoAndWriteNothing) {
@@ -206,6 +224,7 @@ TEST_F(ExportTest, BadArgumentsExitWithTwoAndWriteNothing) {
         {"export", session, session, "-o", dir / "x.csv"},
         {"export", "-o", dir / "x.csv"},
         {"export", session, "-o", session}, // would overwrite the recording
+        {"export", session, "-o", (dir / "." / "run.pmx").string()}, // the same, spelt otherwise
     };
     for (const auto& args : cases) {
         const Result r = cli(args);

@@ -2,18 +2,28 @@
 // CSV export of recordings: samples recovered from the items the real pipeline makes for fed
 // lines in every mode, items no recording makes, and the value texts.
 #include "app/pipeline/csvexport.h"
+#include "base/exception.h"
 #include "pipelinefixture.h"
+#include "tests/support/filesizelimit.h"
 
 #include <gtest/gtest.h>
 
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <limits>
 #include <string>
 #include <vector>
 
 namespace {
+
+std::string readText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 class CsvExportTest : public PipelineTest {
 protected:
@@ -133,6 +143,38 @@ TEST_F(CsvExportTest, EmptyRecordingIsTheHeaderAlone) {
 }
 
 // Every text reads back (strtof) to exactly the value, uses "." and is no longer than needed.
+// A shorter export over a longer one leaves no old tail (no half row at the end); one that fails
+// midway (a full disk) keeps the old file as it was and leaves nothing beside it.
+TEST(CsvFile, ReplacesTheOldFileWholeOrNotAtAll) {
+    char folder[] = "/tmp/plotmira-csv-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    const std::string name = std::string(folder) + "/run.csv";
+    RecordedSamples longer;
+    for (int n = 1; n <= 2000; ++n) {
+        longer.Samples.push_back({n, static_cast<float>(n) / 8, std::nullopt});
+    }
+    RecordedSamples shorter;
+    shorter.Samples.push_back({1, 1.5f, std::nullopt});
+    WriteCsvFile(longer, name);
+    WriteCsvFile(shorter, name);
+    EXPECT_EQ(readText(name), "sample,channel1\n1,1.5\n");
+    {
+        FileSizeLimit limit(4096);
+        ASSERT_TRUE(limit.Active());
+        try {
+            WriteCsvFile(longer, name);
+            ADD_FAILURE() << "no error";
+        } catch (const EInOutError& e) {
+            EXPECT_EQ(e.Message(), "Zu wenig Speicherplatz");
+        }
+    }
+    EXPECT_EQ(readText(name), "sample,channel1\n1,1.5\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
+                            std::filesystem::directory_iterator()),
+              1);
+    std::filesystem::remove_all(folder);
+}
+
 TEST(CsvValueText, IsTheShortestTextThatReadsBackToTheSameSingle) {
     struct Case {
         float value;

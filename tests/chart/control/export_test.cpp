@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "base/exception.h"
+#include "base/systemerror.h"
 #include "chart/control/bmpwriter.h"
-#include "chart/core/systemerror.h"
 #include "charttestsupport.h"
 #include "tests/support/fifowatchdog.h"
+#include "tests/support/filesizelimit.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <cerrno>
 #include <cstdint>
@@ -137,6 +139,28 @@ TEST(BmpWriter, WriteErrorsCarryTheProgramTexts) {
     } catch (const EWriteError& e) {
         EXPECT_EQ(e.Message(), "Stream-Schreibfehler");
     }
+}
+
+// A smaller picture over a larger one leaves no old tail; one that fails midway (a full disk)
+// leaves the old file as it was and nothing beside it.
+TEST(BmpWriter, ReplacesTheOldFileWholeOrNotAtAll) {
+    QTemporaryDir dir;
+    const std::string name = dir.path().toStdString() + "/run.bmp";
+    QImage large(300, 200, QImage::Format_RGB32);
+    large.fill(Qt::blue);
+    QImage small(8, 4, QImage::Format_RGB32);
+    small.fill(Qt::red);
+    WriteBmp(large, name);
+    WriteBmp(small, name);
+    EXPECT_EQ(readFile(name), EncodeBmp(small));
+    {
+        FileSizeLimit limit(4096);
+        ASSERT_TRUE(limit.Active());
+        EXPECT_THROW(WriteBmp(large, name), EWriteError);
+    }
+    EXPECT_EQ(readFile(name), EncodeBmp(small));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{"run.bmp"});
 }
 
 TEST(ExportBitmap, MonochromePictureIsBlackOnWhiteWithSilverGridAndColoursComeBack) {

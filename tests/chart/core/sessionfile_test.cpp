@@ -2,11 +2,12 @@
 // Session files: byte-exact round trips, the append rule, whole records only, and the errors a
 // user must see instead of a silently lost recording.
 #include "base/exception.h"
+#include "base/systemerror.h"
 #include "chart/core/plotchartcore.h"
 #include "chart/core/sessionfile.h"
-#include "chart/core/systemerror.h"
 #include "tests/chart/core/sessionfuzz.h"
 #include "tests/support/fifowatchdog.h"
+#include "tests/support/filesizelimit.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -314,6 +315,34 @@ TEST(SessionFile, FifosNeverMakeSaveOrLoadWait) {
     }
 }
 
+// A shorter recording saved over a longer one leaves no old tail; a save that fails midway (a
+// full disk) keeps the old file as it was and leaves nothing beside it.
+TEST(SessionFile, SaveReplacesTheOldFileWholeOrNotAtAll) {
+    TempDir dir;
+    const std::string name = dir.file("run.pmx");
+    PlotChartCore longer;
+    for (int i = 0; i < 200; ++i) {
+        longer.AddDrawTo(i, i % 7);
+    }
+    PlotChartCore shorter;
+    record(shorter);
+    longer.SaveItemsToFile(name);
+    shorter.SaveItemsToFile(name);
+    EXPECT_EQ(readFile(name), imageOf(shorter));
+    {
+        FileSizeLimit limit(4096);
+        ASSERT_TRUE(limit.Active());
+        try {
+            longer.SaveItemsToFile(name);
+            ADD_FAILURE() << "no error";
+        } catch (const EInOutError& e) {
+            EXPECT_EQ(e.Message(), "Zu wenig Speicherplatz");
+        }
+    }
+    EXPECT_EQ(readFile(name), imageOf(shorter));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
 TEST(SessionFile, SaveIntoAWriteProtectedFolderRaisesAccessDenied) {
     if (::geteuid() == 0) {
         GTEST_SKIP() << "root writes into any folder";
@@ -343,19 +372,6 @@ TEST(SessionFile, FullDiskIsAnErrorNeverASuccess) {
     } catch (const EInOutError& e) {
         EXPECT_EQ(e.Message(), "Zu wenig Speicherplatz");
         EXPECT_EQ(e.ErrorCode, ENOSPC);
-    }
-}
-
-TEST(SystemError, TextsOfTheCommonFailures) {
-    EXPECT_EQ(systemErrorText(EACCES), "Zugriff verweigert");
-    EXPECT_EQ(systemErrorText(12345), "Systemfehler 12345");
-    const std::pair<int, std::string> inOut[] = {
-        {ENOSPC, "Zu wenig Speicherplatz"},  {ENOENT, "Datei nicht gefunden"},
-        {EINVAL, "Ungültiger Dateiname"},    {EMFILE, "Zu viele geöffnete Dateien"},
-        {EACCES, "Dateizugriff verweigert"}, {EIO, "E/A-Fehler 5"},
-    };
-    for (const auto& [err, text] : inOut) {
-        EXPECT_EQ(inOutErrorText(err), text) << err;
     }
 }
 

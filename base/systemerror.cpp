@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "chart/core/systemerror.h"
+#include "base/systemerror.h"
 
 #include "base/exception.h"
 
@@ -10,12 +10,19 @@
 std::string systemErrorText(int err) {
     switch (err) {
     case ENOENT:
+    case ENXIO:  // a device node whose device is gone
+    case ENODEV: // the original names a missing COM port so, too
         return "Das System kann die angegebene Datei nicht finden";
     case ENOTDIR:
         return "Das System kann den angegebenen Pfad nicht finden";
     case EACCES:
     case EPERM:
+    case EBUSY:       // a port another program holds exclusively
+    case EWOULDBLOCK: // the exclusive lock is held by another open
         return "Zugriff verweigert";
+    case ETXTBSY:
+        return "Der Prozess kann nicht auf die Datei zugreifen, da sie von einem anderen "
+               "Prozess verwendet wird";
     case EROFS:
         return "Der Datenträger ist schreibgeschützt";
     case ENOSPC:
@@ -27,28 +34,24 @@ std::string systemErrorText(int err) {
     case EISDIR:
         return "Der angegebene Name ist ein Verzeichnis";
     case EIO:
-        return "Die Anforderung konnte wegen eines E/A-Gerätefehlers nicht ausgeführt werden";
+        return "Ein an das System angeschlossenes Gerät funktioniert nicht";
     case EMFILE:
     case ENFILE:
         return "Das System kann die Datei nicht öffnen";
     case ENAMETOOLONG:
         return "Der Dateiname oder die Erweiterung ist zu lang";
     case EINVAL:
-        return "Die Syntax für den Dateinamen, Verzeichnisnamen oder die "
-               "Datenträgerbezeichnung ist falsch";
-    case EBUSY:
-    case ETXTBSY:
-        return "Der Prozess kann nicht auf die Datei zugreifen, da sie von einem anderen "
-               "Prozess verwendet wird";
+        return "Falscher Parameter";
+    case ENOTTY:
+        return "Unzulässige Funktion";
     case ELOOP:
         return "Zu viele Ebenen symbolischer Verknüpfungen";
     case ENOMEM:
-        return "Nicht genügend Speicher verfügbar";
+        return "Nicht genügend Speicher verfügbar, um diesen Befehl zu verarbeiten";
     case EEXIST:
         return "Die Datei ist bereits vorhanden";
-    case ENXIO:
-    case ENODEV:
-        return "Das angegebene Gerät ist nicht vorhanden";
+    case EPIPE: // also a FIFO that nobody reads, refused at open
+        return "Am anderen Ende der Pipe befindet sich kein Prozess";
     default:
         return "Systemfehler " + std::to_string(err);
     }
@@ -85,4 +88,14 @@ std::string fullFileName(const std::string& fileName) {
     std::error_code ec;
     const std::filesystem::path full = std::filesystem::absolute(fileName, ec);
     return ec ? fileName : full.lexically_normal().string();
+}
+
+void raiseCreateError(const std::string& fileName, int err) {
+    throw EFCreateError("Datei \"" + fullFileName(fileName) + "\" kann nicht erstellt werden. " +
+                        systemErrorText(err));
+}
+
+void raiseOpenError(const std::string& fileName, int err) {
+    throw EFOpenError("Datei \"" + fullFileName(fileName) + "\" kann nicht geöffnet werden. " +
+                      systemErrorText(err));
 }
