@@ -2,7 +2,8 @@
 // Sample pipeline speed.
 //
 // 1. The pipeline alone: framing, parse, scaling, texts and items on a chart core that draws
-//    nothing, fed from memory in 4096-byte blocks (lines per second, ns per line).
+//    nothing, fed from memory in 4096-byte blocks (lines per second, ns per line); also with an
+//    order-8 Butterworth band-pass on both channels ("bp8").
 // 2. End to end: plotmira-sim at a fixed line rate on a pseudo-terminal → serial component →
 //    pipeline → the real chart rendering off screen (plotmira-cli record, default settings with
 //    DynGraph on). The rate is stepped up per mode; a run keeps up when it completes with no
@@ -12,7 +13,8 @@
 //
 // 2a. The trend line path: the same on the chart core, with the number texts kept unmade as the
 //    window keeps them (it makes only the ones a frame shows), timed in CPU time over the lines
-//    that scroll the trend window (the best of several runs, robust under load).
+//    that scroll the trend window (the best of several runs, robust under load); without a
+//    filter and with the order-8 band-pass on both channels, and what the filters add.
 // 3. Where the end-to-end time goes: one repaint of the pipeline (SuspendPaint(false), which
 //    rebuilds the chart, then RedrawItems) on the real chart at the window's size, by the number
 //    of items, against the budget one line has at 13 000 lines/s (77 us) times the pace.
@@ -77,6 +79,9 @@ private:
     NumberText m_time;
 };
 
+// An order-8 Butterworth band-pass (eight sections) for a channel.
+const FilterSpec kBandpass8{FilterKind::Bandpass, 0, 8, 0.05, 0.15};
+
 double threadCpuSeconds() {
     timespec ts{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
@@ -104,10 +109,13 @@ void pipelineAlone() {
         int channels;
         bool trend;
         int lines;
+        bool filtered = false;
     };
     for (const Mode m :
          {Mode{"1 channel normal", 1, false, 100000}, Mode{"2 channels normal", 2, false, 50000},
-          Mode{"1 channel trend", 1, true, 200000}, Mode{"2 channels trend", 2, true, 200000}}) {
+          Mode{"2 channels normal bp8", 2, false, 50000, true},
+          Mode{"1 channel trend", 1, true, 200000}, Mode{"2 channels trend", 2, true, 200000},
+          Mode{"2 channels trend bp8", 2, true, 200000, true}}) {
         const std::string text = makeLines(m.lines, m.channels);
         PlotChartCore chart;
         chart.SetAllocSize(110000);
@@ -117,6 +125,9 @@ void pipelineAlone() {
         s.ChannelCount = m.channels;
         s.TrendMode = m.trend;
         s.XMax = m.trend ? 2000.0f : 1000.0f;
+        if (m.filtered) {
+            s.Filter1 = s.Filter2 = kBandpass8;
+        }
         acq.Start(s);
         const double c0 = threadCpuSeconds();
         const auto t0 = Clock::now();
@@ -140,7 +151,10 @@ void trendLinePath() {
     std::printf("%-22s %10s %12s %12s\n", "mode", "lines", "cpu ns/line", "wall ns/line");
     constexpr int kFill = 2000; // lines before the trend window (XMax 2000) scrolls
     constexpr int kLines = 100000;
-    for (const int channels : {1, 2}) {
+    double unfiltered = 0;
+    for (const int run : {1, 2, 3}) {
+        const int channels = run == 1 ? 1 : 2;
+        const bool filtered = run == 3;
         const std::string fill = makeLines(kFill, channels);
         const std::string text = makeLines(kLines, channels);
         double bestCpu = 1e300;
@@ -154,6 +168,9 @@ void trendLinePath() {
             s.ChannelCount = channels;
             s.TrendMode = true;
             s.XMax = 2000.0f;
+            if (filtered) {
+                s.Filter1 = s.Filter2 = kBandpass8;
+            }
             acq.Start(s);
             const auto feed = [&](const std::string& lines) {
                 for (std::size_t i = 0; i < lines.size(); i += 4096) {
@@ -169,9 +186,17 @@ void trendLinePath() {
             bestCpu = std::min(bestCpu, threadCpuSeconds() - c0);
             bestWall = std::min(bestWall, wall);
         }
-        std::printf("%-22s %10d %12.0f %12.0f\n",
-                    channels == 2 ? "2 channels trend" : "1 channel trend", kLines,
-                    bestCpu * 1e9 / kLines, bestWall * 1e9 / kLines);
+        const char* name = filtered        ? "2 channels trend bp8"
+                           : channels == 2 ? "2 channels trend"
+                                           : "1 channel trend";
+        std::printf("%-22s %10d %12.0f %12.0f\n", name, kLines, bestCpu * 1e9 / kLines,
+                    bestWall * 1e9 / kLines);
+        if (run == 2) {
+            unfiltered = bestCpu;
+        } else if (run == 3) {
+            std::printf("%-22s %10s %12.0f   (band-pass of order 8 on both channels)\n",
+                        "filters add", "", (bestCpu - unfiltered) * 1e9 / kLines);
+        }
     }
     std::printf("\n");
 }

@@ -4,6 +4,7 @@
 // file of raw bytes handed over in blocks as if each had been received at once.
 #include "app/cli/clicommands.h"
 
+#include "app/analysis/filterspec.h"
 #include "app/pipeline/acquisition.h"
 #include "app/pipeline/acquisitionhost.h"
 #include "app/pipeline/numbers.h"
@@ -30,6 +31,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -47,8 +49,8 @@ void onInterrupt(int) {
 void printHelp(std::FILE* out) {
     std::fputs(
         "Usage: plotmira-cli record (--port PORT [--baud N] | --input FILE [--block N])\n"
-        "                           [SETTINGS] [--count N] [--seconds S] [-o RUN.pmx]\n"
-        "                           [--bmp RUN.bmp]\n"
+        "                           [SETTINGS] [FILTERS] [--count N] [--seconds S]\n"
+        "                           [-o RUN.pmx] [--bmp RUN.bmp]\n"
         "\n"
         "Records samples as the window's Start does and writes the session file.\n"
         "\n"
@@ -65,6 +67,13 @@ void printHelp(std::FILE* out) {
         "  --xmax X         X maximum (1000; 2000 with --trend)\n"
         "  --trend          trend (scrolling) mode\n"
         "  --dyngraph on|off  repaint pacing (default on)\n"
+        "\n"
+        "Filters (the scaled values, before they are drawn; the window's \"Digitales Filter\"):\n"
+        "  --filter1 SPEC --filter2 SPEC   per channel: none, mean:N (N = 2..10000),\n"
+        "                   lowpass:ORDER:FC, highpass:ORDER:FC, bandpass:ORDER:FLO:FHI,\n"
+        "                   bandstop:ORDER:FLO:FHI (Butterworth, ORDER = 1..8)\n"
+        "  --rate HZ        the sample rate: frequencies in Hz (without it, fractions of the\n"
+        "                   sample rate, below 0.5)\n"
         "\n"
         "End:\n"
         "  --count N        after N samples\n"
@@ -89,6 +98,9 @@ struct Options {
     std::size_t block = 4096;
     AcquisitionSettings settings;
     bool xmaxGiven = false;
+    std::string filter1;
+    std::string filter2;
+    std::optional<double> rate;
     std::optional<std::int64_t> count;
     std::optional<double> seconds;
     std::string output;
@@ -172,6 +184,22 @@ Options parseOptions(int argc, char** argv, bool& help) {
                 throw BadArgument{"--dyngraph takes on or off"};
             }
             o.settings.DynGraph = v == "on";
+        } else if (arg == "--filter1") {
+            o.filter1 = value();
+        } else if (arg == "--filter2") {
+            o.filter2 = value();
+        } else if (arg == "--rate") {
+            const std::string v = value();
+            double hz = 0;
+            try {
+                hz = numbers::StrToFloat(v);
+            } catch (const Exception&) {
+                hz = -1;
+            }
+            if (!(hz > 0)) {
+                throw BadArgument{"--rate: '" + v + "' is not a positive number"};
+            }
+            o.rate = hz;
         } else if (arg == "--count") {
             o.count = parseInteger(arg, value(), 1, INT64_MAX);
         } else if (arg == "--seconds") {
@@ -198,6 +226,18 @@ Options parseOptions(int argc, char** argv, bool& help) {
     }
     if (o.port.empty() == o.input.empty()) {
         throw BadArgument{"give either --port or --input"};
+    }
+    // After every option: --rate may follow the filters it gives the unit of.
+    for (auto [option, text, spec] : {std::tuple{"--filter1", &o.filter1, &o.settings.Filter1},
+                                      std::tuple{"--filter2", &o.filter2, &o.settings.Filter2}}) {
+        if (text->empty()) {
+            continue;
+        }
+        try {
+            *spec = ParseFilterSpec(*text, o.rate);
+        } catch (const Exception& e) {
+            throw BadArgument{std::string(option) + ": " + e.Message()};
+        }
     }
     if (o.settings.TrendMode && !o.xmaxGiven) {
         o.settings.XMax = 2000.0f;

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -164,6 +165,9 @@ void Acquisition::ProcessLine(std::string_view Line) {
         m_host.EnableMainMenu();
         return;
     }
+    if (m_filtering) {
+        filterValues();
+    }
     addItems();
     if (TrendMode) {
         scrollTrend();
@@ -176,6 +180,29 @@ void Acquisition::ProcessLine(std::string_view Line) {
     ProcessTimeMs = numbers::StoreSingle(static_cast<double>((PerfEnd - PerfStart) * 1000) /
                                          static_cast<double>(PerfFrequency));
     m_host.SetStatusPanelNumber(2, NumberText::Time(ProcessTimeMs, DecimalSeparator));
+}
+
+void Acquisition::filterValues() {
+    // The filters compute in double; their output is stored like every value, so one beyond
+    // the single range stops the run with "Gleitkommaüberlauf" instead of reaching the chart.
+    Value1 = numbers::StoreSingle(m_filter1.Process(Value1));
+    if (ChannelCount == 2) {
+        Value2 = numbers::StoreSingle(m_filter2.Process(Value2));
+    }
+}
+
+void Acquisition::SetFilters(const FilterSpec& channel1, const FilterSpec& channel2,
+                             std::optional<double> sampleRate) {
+    ChannelFilter first(channel1, sampleRate);
+    ChannelFilter second(channel2, sampleRate);
+    m_filter1 = std::move(first);
+    m_filter2 = std::move(second);
+    m_filtering = m_filter1.Active() || m_filter2.Active();
+}
+
+void Acquisition::ResetFilters() {
+    m_filter1.Reset();
+    m_filter2.Reset();
 }
 
 void Acquisition::addItems() {
@@ -265,6 +292,7 @@ void Acquisition::StartCounters() {
     TrendCount = 0;
     RedrawCount = 0;
     RedrawPace = 1;
+    ResetFilters();
     m_host.SetLabel10("");
 }
 
@@ -291,6 +319,7 @@ void Acquisition::SetChannels(int channels) {
 }
 
 void Acquisition::Start(const AcquisitionSettings& settings) {
+    SetFilters(settings.Filter1, settings.Filter2);
     SetChannels(settings.ChannelCount);
     TrendMode = settings.TrendMode;
     DynGraph = settings.DynGraph;

@@ -8,8 +8,11 @@
 // settings below (numbers::FieldToSingle) and calls the run steps in the order its handlers
 // give; everything else reaches the window through the AcquisitionHost.
 
+#include "app/analysis/channelfilter.h"
+
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -31,6 +34,8 @@ struct AcquisitionSettings {
     float Y2Min = 0.0f;
     float Y2Max = 10.0f;
     float XMax = 1000.0f; // 2000 when Trend is checked in the window
+    FilterSpec Filter1{}; // "Kein Filter" unless chosen
+    FilterSpec Filter2{};
 };
 
 class Acquisition {
@@ -117,7 +122,7 @@ public:
     // StartClear: MemoryMaxReached off, ClearItems, DataColor blue.
     void StartClear();
     // StartCounters: SampleCount, PrevValues, TrendCount, RedrawCount 0, RedrawPace 1, empty
-    // Label10.
+    // Label10, the filters' state afresh.
     void StartCounters();
     // ApplyLayerRanges: SetLayerRange of layers 1 and 2 from XMax, Y1Min..Y2Max (Start, Reset).
     void ApplyLayerRanges();
@@ -126,16 +131,27 @@ public:
     // The state Stop resets: RedrawCount 0, MemoryMaxReached off, TrendMode off.
     void StopState();
 
+    // The filters of the two channels, run on each scaled value before it is drawn; Label10
+    // keeps showing the value of the received line. Raises EConvertError for a spec that cannot
+    // work (sampleRate only chooses the unit of the text) and then changes nothing. The new
+    // filters start afresh, as ResetFilters makes them (Start and Clear do).
+    void SetFilters(const FilterSpec& channel1, const FilterSpec& channel2,
+                    std::optional<double> sampleRate = {});
+    const FilterSpec& Filter1() const { return m_filter1.Spec(); }
+    const FilterSpec& Filter2() const { return m_filter2.Spec(); }
+    void ResetFilters();
+
     // ChannelCount and MemoryMax as the channel radio buttons set them (1 → 100000, 2 → 50000).
     void SetChannels(int channels);
 
     // A whole Start with the given settings, as the window's Start does it minus the controls,
-    // captions and port: the settings stored, StartClear, StartCounters, ApplyLayerRanges,
-    // RedrawItems, StartArm. The caller opens the port afterwards.
+    // captions and port: the settings stored (the filters through SetFilters), StartClear,
+    // StartCounters, ApplyLayerRanges, RedrawItems, StartArm. The caller opens the port afterwards.
     void Start(const AcquisitionSettings& settings);
 
 private:
     void overflowStop();
+    void filterValues();
     void addItems();
     void scrollTrend();
     void pace();
@@ -144,4 +160,7 @@ private:
 
     PlotChartCore& m_chart;
     AcquisitionHost& m_host;
+    ChannelFilter m_filter1;
+    ChannelFilter m_filter2;
+    bool m_filtering = false; // either filter active: the one test a line without filters pays
 };

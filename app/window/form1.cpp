@@ -53,6 +53,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     m_acquisition = std::make_unique<Acquisition>(*PlotChart1, *this);
     setUpSerialComm();
     connectHandlers();
+    connectFilterLabel();
 }
 
 TForm1::~TForm1() {
@@ -197,6 +198,7 @@ void TForm1::FormResize() {
 void TForm1::ClearGraphButtonClick() {
     PlotChart1->ClearItems();
     PlotChart1->Redraw();
+    m_acquisition->ResetFilters();
     m_liveTexts->SetNow(0, {});
     m_liveTexts->SetNow(1, {});
 }
@@ -245,10 +247,6 @@ void TForm1::FourierAnalyse1Click() {
 }
 
 void TForm1::RealtimeFourierAnalyse1Click() {
-    ::ShowMessage(QString::fromUtf8(kLaterVersion));
-}
-
-void TForm1::DigitalesFilter1Click() {
     ::ShowMessage(QString::fromUtf8(kLaterVersion));
 }
 

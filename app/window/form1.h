@@ -153,6 +153,7 @@ public:
     QCheckBox* ShowGridCheckBox = nullptr;
     QCheckBox* DoubleTicsCheckBox = nullptr;
     QCheckBox* TrendCheckBox = nullptr;
+    QLabel* FilterLabel = nullptr; // the active filters; hidden while there are none
 
     TPlotChart* PlotChart1 = nullptr;
     QStatusBar* StatusBar = nullptr;
@@ -253,6 +254,9 @@ private:
     void shutDownSerialComm();
     void applyPortFields();
     void connectionLost();
+    // form1filter.cpp
+    void connectFilterLabel();
+    void updateFilterLabel();
     // form1files.cpp
     QFileDialog& fileDialog(bool save);
     QString runFileDialog(const FileDialogRequest& request);

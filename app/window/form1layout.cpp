@@ -351,6 +351,11 @@ void TForm1::buildValuePanel() {
     }
     row->addStretch(1);
     grid->addLayout(row, 1, 0, 1, 3);
+    // In the spare height: shown only while a filter is active, so nothing else moves.
+    FilterLabel = named(new QLabel(panel), "FilterLabel");
+    FilterLabel->setTextFormat(Qt::RichText);
+    FilterLabel->hide();
+    grid->addWidget(FilterLabel, 2, 0, 1, 3, Qt::AlignLeft | Qt::AlignTop);
     grid->setColumnStretch(2, 1);
     grid->setRowStretch(2, 1); // spare height below the controls
 }

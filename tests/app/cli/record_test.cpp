@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -385,15 +386,61 @@ INSTANTIATE_TEST_SUITE_P(Arguments, RecordBadArguments,
                                          BadCase{{"--input", "x", "--dyngraph", "maybe"}},
                                          BadCase{{"--input", "x", "--block", "0"}},
                                          BadCase{{"--input"}}, BadCase{{"--input", "x", "--bogus"}},
-                                         BadCase{{"--port", "COMx"}}));
+                                         BadCase{{"--port", "COMx"}},
+                                         BadCase{{"--input", "x", "--filter1", "lowpass:4:0.5"}},
+                                         BadCase{{"--input", "x", "--filter2", "median:3"}},
+                                         BadCase{{"--input", "x", "--rate", "0"}}));
 
 TEST_F(RecordTest, HelpDescribesTheOptions) {
     EXPECT_EQ(record({"--help"}), 0);
     const std::string out = readFile(dir / "cli.out");
     for (const char* option : {"--port", "--baud", "--input", "--block", "--channels", "--trend",
-                               "--dyngraph", "--count", "--seconds", "--bmp", "--xmax"}) {
+                               "--dyngraph", "--count", "--seconds", "--bmp", "--xmax", "--filter1",
+                               "--filter2", "--rate", "bandstop:ORDER:FLO:FHI"}) {
         EXPECT_NE(out.find(option), std::string::npos) << option;
     }
+}
+
+// Amplitude of the sine of frequency f (a fraction of the sample rate) in ys, over a span that
+// holds whole periods of every frequency used.
+double amplitude(const std::vector<double>& ys, double f) {
+    double s = 0;
+    double c = 0;
+    for (std::size_t n = 0; n < ys.size(); ++n) {
+        s += ys[n] * std::sin(2 * M_PI * f * static_cast<double>(n));
+        c += ys[n] * std::cos(2 * M_PI * f * static_cast<double>(n));
+    }
+    return 2 * std::hypot(s, c) / static_cast<double>(ys.size());
+}
+
+TEST_F(RecordTest, LowPassKeepsTheSlowSineAndTakesTheFastOneBelowMinus45Decibels) {
+    std::string bytes;
+    char line[64];
+    for (int n = 0; n < 4000; ++n) {
+        const double v = std::sin(2 * M_PI * 0.01 * n) + std::sin(2 * M_PI * 0.3 * n);
+        bytes.append(line,
+                     static_cast<std::size_t>(std::snprintf(line, sizeof line, "%.9g\r\n", v)));
+    }
+    { std::ofstream(dir / "in.raw", std::ios::binary) << bytes; }
+    const std::string in = (dir / "in.raw").string();
+    ASSERT_EQ(record({"--input", in, "--filter1", "lowpass:4:0.1", "-o", (dir / "a.pmx").string()}),
+              0);
+    ASSERT_EQ(record({"--input", in, "--rate", "1000", "--filter1", "lowpass:4:100", "-o",
+                      (dir / "b.pmx").string()}),
+              0);
+    const std::vector<ChartItem> items = readSession(dir / "a.pmx");
+    ASSERT_EQ(items.size(), 4000u);
+    EXPECT_EQ(readFile(dir / "a.pmx"), readFile(dir / "b.pmx")); // Hz at --rate: the same filter
+    std::vector<double> settled; // after the filter's start, whole periods of both sines
+    std::vector<double> sent;
+    for (std::size_t n = 1000; n < items.size(); ++n) {
+        settled.push_back(items[n].Y);
+        sent.push_back(std::sin(2 * M_PI * 0.01 * n) + std::sin(2 * M_PI * 0.3 * n));
+    }
+    ASSERT_NEAR(amplitude(sent, 0.01), 1.0, 1e-9);
+    ASSERT_NEAR(amplitude(sent, 0.3), 1.0, 1e-9);
+    EXPECT_NEAR(amplitude(settled, 0.01), 1.0, 0.01);
+    EXPECT_LT(20 * std::log10(amplitude(settled, 0.3)), -45.0);
 }
 
 TEST_F(RecordTest, PortOpenedLikeTheWindowsUntilTheDeviceIsUnplugged) {
