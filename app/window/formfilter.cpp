@@ -143,8 +143,14 @@ void TFormFilter::ShowSampleRate(std::optional<double> sampleRate) {
 }
 
 void TFormFilter::updateFields() {
-    const QString unit = AbtastrateEdit->text().trimmed().isEmpty() ? QStringLiteral("1/Sample")
-                                                                    : QStringLiteral("Hz");
+    // The rate as far as it reads yet: fields that the chosen filters do not use show their
+    // defaults in its unit, so a filter chosen next starts from a setting that works.
+    std::optional<double> rate;
+    try {
+        rate = readSampleRate();
+    } catch (const Exception&) {
+    }
+    const QString unit = rate ? QStringLiteral("Hz") : QStringLiteral("1/Sample");
     for (ChannelControls& c : Channels) {
         if (c.FilterComboBox == nullptr) {
             continue; // still being built
@@ -154,6 +160,12 @@ void TFormFilter::updateFields() {
         c.OrdnungEdit->setEnabled(IsButterworth(kind));
         c.GrenzfrequenzEdit->setEnabled(IsButterworth(kind));
         c.ObereGrenzfrequenzEdit->setEnabled(IsBand(kind));
+        if (!IsButterworth(kind)) {
+            c.GrenzfrequenzEdit->setText(frequencyText(kDefaultLow, rate));
+        }
+        if (!IsBand(kind)) {
+            c.ObereGrenzfrequenzEdit->setText(frequencyText(kDefaultHigh, rate));
+        }
         for (QLabel* label : c.UnitLabels) {
             label->setText(unit);
         }

@@ -54,6 +54,10 @@ TEST_F(FilterDialog, AppliesFiltersAndTheSharedSampleRateAndTheLabelNamesThem) {
         d.Channels[1].FilterComboBox->setCurrentIndex(1); // Gleitender Mittelwert
         d.Channels[1].LaengeEdit->setText(QStringLiteral("5"));
         d.AbtastrateEdit->setText(QStringLiteral("2000"));
+        // Fields no chosen filter uses offer their defaults in the rate's unit; typed ones stay.
+        EXPECT_EQ(d.Channels[1].GrenzfrequenzEdit->text(), QStringLiteral("200"));
+        EXPECT_EQ(d.Channels[0].ObereGrenzfrequenzEdit->text(), QStringLiteral("400"));
+        EXPECT_EQ(d.Channels[0].GrenzfrequenzEdit->text(), QStringLiteral("100"));
         QTest::mouseClick(d.OkButton, Qt::LeftButton);
         EXPECT_FALSE(d.isVisible());
     }));
@@ -133,7 +137,7 @@ TEST_F(FilterDialog, SettingsThatCannotWorkAreRefusedAndTheDialogStaysOpen) {
 }
 
 // The device's values through a moving mean: Label10 shows what arrived, the chart the mean;
-// while acquiring, the dialog is refused; Clear starts the filter afresh.
+// while acquiring, the dialog is refused; Start and Clear start the filter afresh.
 TEST_F(FilterDialog, FilteredRunDrawsTheMeanWhileLabel10ShowsTheReceivedValues) {
     ASSERT_TRUE(openDialog([](TFormFilter& d) {
         d.Channels[0].FilterComboBox->setCurrentIndex(1);
@@ -155,10 +159,18 @@ TEST_F(FilterDialog, FilteredRunDrawsTheMeanWhileLabel10ShowsTheReceivedValues) 
                                           "eingestellt werden"));
     EXPECT_EQ(Acq().Filter1().Length, 2);
 
+    // A new Start: the first sample is drawn as it is, not averaged with the 4 before it.
+    QTest::mouseClick(Form->StopButton, Qt::LeftButton);
+    QTest::mouseClick(Form->StartButton, Qt::LeftButton);
+    device->Write("10\r\n");
+    ASSERT_TRUE(WaitFor([&] { return Acq().SampleCount == 1; }));
+    ASSERT_EQ(Form->PlotChart1->ItemCount(), 1);
+    EXPECT_EQ(Form->PlotChart1->Item(0).Y, 10.0);
+
     QTest::mouseClick(Form->StopButton, Qt::LeftButton);
     QTest::mouseClick(Form->ClearGraphButton, Qt::LeftButton);
-    Acq().ProcessLine("10");
-    EXPECT_EQ(Acq().Value1, 10.0f); // not the mean with the 4 from before Clear
+    Acq().ProcessLine("20");
+    EXPECT_EQ(Acq().Value1, 20.0f); // not the mean with the 10 from before Clear
 }
 
 } // namespace
