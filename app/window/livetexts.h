@@ -8,7 +8,7 @@
 // thousands of lines per second only the last one of a frame can ever be seen.
 
 #include "app/pipeline/numbertext.h"
-#include "chart/control/framepacer.h"
+#include "app/window/framepacer.h"
 
 #include <QElapsedTimer>
 #include <QObject>

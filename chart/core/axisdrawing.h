@@ -5,7 +5,7 @@
 // axis font (with its colour) and a transparent background for Labels and Caption.
 
 #include "chart/core/chartfont.h"
-#include "chart/core/color.h"
+#include "chart/core/tcolor.h"
 
 #include <optional>
 #include <string>

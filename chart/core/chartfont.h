@@ -3,7 +3,7 @@
 // A font as the chart stores it: the family name as requested, the height in the Windows
 // convention (negative = character height in pixels) and the text colour.
 
-#include "chart/core/color.h"
+#include "chart/core/tcolor.h"
 
 #include <string>
 

@@ -5,7 +5,7 @@
 // itself stores ranges through the Store* functions, which never fire OnChange.
 
 #include "chart/core/chartfont.h"
-#include "chart/core/color.h"
+#include "chart/core/tcolor.h"
 
 #include <cstdint>
 #include <functional>

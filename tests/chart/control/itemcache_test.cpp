@@ -2,8 +2,8 @@
 // The items cache must never change a pixel: a chart with the cache and one without it (every
 // repaint drawing all items from scratch) go through the same random operations, and after each
 // one the shown picture, the chart image and the plot image must be identical.
-#include "chart/control/itemcache.h"
-#include "chart/control/qpaintercanvas.h"
+#include "chart/control/draw/qpaintercanvas.h"
+#include "chart/control/surface/itemrenderer.h"
 #include "charttestsupport.h"
 
 #include <QImage>
@@ -348,7 +348,7 @@ TEST(ItemCache, BlankPlotImageIsThePaintersOutlinedRectangle) {
             chart->SetChartColor(fill);
             chart->SetChartFrameColor(frame);
             QImage blank;
-            ItemCache::BlankPlotImage(*chart, chart->palette(), blank);
+            ItemRenderer::BlankPlotImage(*chart, chart->palette(), blank);
             ASSERT_FALSE(blank.isNull());
             QImage painted(blank.size(), QImage::Format_RGB32);
             painted.fill(Qt::magenta);

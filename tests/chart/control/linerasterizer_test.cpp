@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "chart/control/linerasterizer.h"
+#include "chart/control/draw/linerasterizer.h"
 
 #include "linereference.h"
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "chart/control/qpaintercanvas.h"
+#include "chart/control/draw/qpaintercanvas.h"
 
-#include "chart/control/textstamps.h"
+#include "chart/control/draw/textstamps.h"
 #include "linereference.h"
 
 #include <QImage>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "chart/control/recordingcanvas.h"
+#include "chart/control/draw/recordingcanvas.h"
 #include "charttestsupport.h"
 
 #include <QColor>

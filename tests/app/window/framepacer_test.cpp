@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A window repaints at most once per display frame, and the newest state always reaches the
 // screen within a frame: whatever asks for repaints, however often.
-#include "chart/control/framepacer.h"
+#include "app/window/framepacer.h"
 
 #include <QElapsedTimer>
 #include <QPainter>

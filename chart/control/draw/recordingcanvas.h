@@ -4,7 +4,7 @@
 // (7 pixels per character wide, 13 high for fonts of height ±13, |height| otherwise) so that
 // placements are predictable without a font.
 
-#include "chart/control/canvas.h"
+#include "chart/control/draw/canvas.h"
 
 #include <QPoint>
 #include <QString>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "chart/control/itempainter.h"
+#include "chart/control/draw/itempainter.h"
 
 #include "chart/core/plotchartcore.h"
 

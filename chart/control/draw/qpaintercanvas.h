@@ -9,8 +9,8 @@
 // freely. Pen and brush reach the painter only when a painter call needs them, which keeps the
 // frequent pen changes of data items cheap.
 
-#include "chart/control/canvas.h"
-#include "chart/control/linerasterizer.h"
+#include "chart/control/draw/canvas.h"
+#include "chart/control/draw/linerasterizer.h"
 
 #include <QFont>
 #include <QFontMetrics>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "chart/control/qpaintercanvas.h"
+#include "chart/control/draw/qpaintercanvas.h"
 
-#include "chart/control/colors.h"
-#include "chart/control/textstamps.h"
+#include "chart/control/draw/colors.h"
+#include "chart/control/draw/textstamps.h"
 
 #include <QImage>
 #include <algorithm>

@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "chart/control/itemcache.h"
+#include "chart/control/surface/itemrenderer.h"
 
-#include "chart/control/boundscanvas.h"
-#include "chart/control/colors.h"
-#include "chart/control/qpaintercanvas.h"
+#include "chart/control/draw/boundscanvas.h"
+#include "chart/control/draw/colors.h"
+#include "chart/control/draw/qpaintercanvas.h"
 #include "chart/core/plotchartcore.h"
 
 #include <algorithm>
 #include <cstring>
 
-ItemCache::Key ItemCache::keyOf(const PlotChartCore& chart, const QPalette& palette) {
+ItemRenderer::Key ItemRenderer::keyOf(const PlotChartCore& chart, const QPalette& palette) {
     Key key;
     key.Width = chart.Width();
     key.Height = chart.Height();
@@ -50,7 +50,8 @@ ItemCache::Key ItemCache::keyOf(const PlotChartCore& chart, const QPalette& pale
     return key;
 }
 
-void ItemCache::BlankPlotImage(const PlotChartCore& chart, const QPalette& palette, QImage& image) {
+void ItemRenderer::BlankPlotImage(const PlotChartCore& chart, const QPalette& palette,
+                                  QImage& image) {
     const int w = std::max(0, chart.PlotWidth() + 1);
     const int h = std::max(0, chart.PlotHeight() + 1);
     if (image.width() != w || image.height() != h || image.format() != QImage::Format_RGB32) {
@@ -84,12 +85,12 @@ void ItemCache::BlankPlotImage(const PlotChartCore& chart, const QPalette& palet
     canvas.Rectangle(0, 0, image.width(), image.height());
 }
 
-bool ItemCache::IsCurrent(const PlotChartCore& chart, const QPalette& palette) const {
+bool ItemRenderer::IsCurrent(const PlotChartCore& chart, const QPalette& palette) const {
     return m_valid && chart.Store().Generation() == m_generation && chart.ItemCount() == m_drawn &&
            keyOf(chart, palette) == m_key;
 }
 
-bool ItemCache::StartsAfresh(const PlotChartCore& chart, bool plotIsLastRender) const {
+bool ItemRenderer::StartsAfresh(const PlotChartCore& chart, bool plotIsLastRender) const {
     if (!m_valid || !plotIsLastRender || chart.Store().Generation() != m_generation ||
         chart.ItemCount() < m_drawn) {
         return true;
@@ -117,8 +118,8 @@ QRect pendingBounds(const ItemPainter::State& state) {
 
 } // namespace
 
-QRect ItemCache::Render(const PlotChartCore& chart, const QPalette& palette, QImage& plot,
-                        bool plotIsLastRender) {
+QRect ItemRenderer::Render(const PlotChartCore& chart, const QPalette& palette, QImage& plot,
+                           bool plotIsLastRender) {
     Key key = keyOf(chart, palette);
     const std::uint64_t generation = chart.Store().Generation();
     const int count = chart.ItemCount();
@@ -184,13 +185,13 @@ QRect ItemCache::Render(const PlotChartCore& chart, const QPalette& palette, QIm
     return changed;
 }
 
-void ItemCache::saveUnderOverlays(const QImage& plot) {
+void ItemRenderer::saveUnderOverlays(const QImage& plot) {
     // The outline needs nothing kept: it covers the image's edge pixels whatever lay below, and
     // no drawing reads the pixels it draws over.
     m_underPending = m_lastPending.isEmpty() ? QImage() : plot.copy(m_lastPending);
 }
 
-void ItemCache::restoreUnderOverlays(QImage& plot) const {
+void ItemRenderer::restoreUnderOverlays(QImage& plot) const {
     if (m_underPending.isNull()) {
         return;
     }

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The plot image of a full repaint, built incrementally.
+// Renders the plot image of a full repaint, continuing its last pass where it can (the chart's
+// "items cache").
 //
 // A full repaint draws background, grid, every item and the plot outline into the plot image;
 // repainting after new items were appended repeats the same drawing calls and adds some. The
-// cache keeps the item painter's state after the last drawn item (pen, brush, pen position,
+// renderer keeps the item painter's state after the last drawn item (pen, brush, pen position,
 // polyline points not yet drawn) and the pixels its render drew over only for showing: the
 // pending polyline and the outline. Render takes those off the plot image again, which leaves
 // the "committed" image (background, grid and every item call issued so far), draws only the new
@@ -16,7 +17,7 @@
 // lists, colours, the initial line width, the palette) and the item store's generation is the
 // same (no item deleted, cleared or loaded since). Anything else starts a pass from scratch.
 
-#include "chart/control/itempainter.h"
+#include "chart/control/draw/itempainter.h"
 
 #include <QImage>
 #include <QPalette>
@@ -27,11 +28,11 @@
 
 class PlotChartCore;
 
-class ItemCache {
+class ItemRenderer {
 public:
     // Renders into `plot` what ItemPainter::Paint(true) draws into a freshly blanked plot image
     // of the chart's plot size (null when the plot area is empty). Only when `plotIsLastRender`
-    // (plot holds this cache's previous render, untouched since) can the pass continue; then
+    // (plot holds this renderer's previous render, untouched since) can the pass continue; then
     // only the pixels that can differ are written. Returns the rectangle outside which `plot`
     // kept its pixels (the whole image when it was drawn afresh).
     QRect Render(const PlotChartCore& chart, const QPalette& palette, QImage& plot,

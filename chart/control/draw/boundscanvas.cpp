@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "chart/control/boundscanvas.h"
+#include "chart/control/draw/boundscanvas.h"
 
 #include <algorithm>
 

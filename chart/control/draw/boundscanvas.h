@@ -4,7 +4,7 @@
 // the calls may have touched. The rectangle is conservative (pen widths round up, text counts as
 // the whole target), never too small: pixels outside it are exactly as they were.
 
-#include "chart/control/canvas.h"
+#include "chart/control/draw/canvas.h"
 
 #include <QRect>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "chart/control/recordingcanvas.h"
+#include "chart/control/draw/recordingcanvas.h"
 
 RecordingCanvas::Call RecordingCanvas::drawing(Op op) const {
     Call call{op, m_pen, m_brush, m_font, {}, 0, {}};

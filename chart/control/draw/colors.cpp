@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "chart/control/colors.h"
+#include "chart/control/draw/colors.h"
 
 #include <QGuiApplication>
 

@@ -2,7 +2,7 @@
 #pragma once
 // The chart's colour values (0x00BBGGRR, negative = system colour) as Qt colours.
 
-#include "chart/control/canvas.h"
+#include "chart/control/draw/canvas.h"
 
 #include <QColor>
 #include <QPalette>

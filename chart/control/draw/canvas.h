@@ -14,7 +14,7 @@
 
 #include "chart/core/chartfont.h"
 #include "chart/core/chartitem.h"
-#include "chart/core/color.h"
+#include "chart/core/tcolor.h"
 
 #include <QPoint>
 #include <QSize>

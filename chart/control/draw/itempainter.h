@@ -3,7 +3,7 @@
 // Replays the chart's item list onto a canvas: the grid at the active layer's ticks, the items in
 // order with pen-state comparisons and the 200-point polyline buffer, and the plot outline.
 
-#include "chart/control/canvas.h"
+#include "chart/control/draw/canvas.h"
 #include "chart/core/chartlayers.h"
 
 #include <QPoint>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "chart/control/framepacer.h"
+#include "app/window/framepacer.h"
 
 #include <QCoreApplication>
 #include <QEvent>

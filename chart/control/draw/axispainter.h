@@ -3,7 +3,7 @@
 // Drawing of the chart image's fixed parts: the axes from their laid-out data (a dumb loop over
 // ticks, axis line, labels and caption) and the control background with shadow, frame and title.
 
-#include "chart/control/canvas.h"
+#include "chart/control/draw/canvas.h"
 #include "chart/core/axisdrawing.h"
 
 #include <QPoint>

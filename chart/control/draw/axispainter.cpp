@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "chart/control/axispainter.h"
+#include "chart/control/draw/axispainter.h"
 
-#include "chart/control/qpaintercanvas.h"
+#include "chart/control/draw/qpaintercanvas.h"
 #include "chart/core/plotchartcore.h"
 
 #include <QFontMetrics>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "chart/control/textstamps.h"
+#include "chart/control/draw/textstamps.h"
 
 #include <QFontMetrics>
 #include <QPainter>
