@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package (make package): the three programs, the desktop entry, the icon and the
 # manual pages under /usr. Depends is computed from the binaries by dpkg-shlibdeps, so it names
-# the Qt 6 libraries the build linked against.
+# the Qt 6 libraries and FFTW 3 (libfftw3-double3, the spectra) the build linked against.
 set(CPACK_GENERATOR "DEB")
 set(CPACK_PACKAGE_NAME "plotmira")
 set(CPACK_PACKAGE_VENDOR "Plotmira")

@@ -7,3 +7,4 @@
 int runRender(int argc, char** argv);
 int runRecord(int argc, char** argv);
 int runExport(int argc, char** argv);
+int runSpectrum(int argc, char** argv);

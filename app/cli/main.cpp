@@ -19,6 +19,7 @@ void printUsage(std::FILE* out) {
         "  render SESSION.pmx -o OUT.bmp   draw a session file as the window's chart shows it\n"
         "  record [OPTIONS] -o RUN.pmx     record samples from a port or a file of raw bytes\n"
         "  export SESSION.pmx -o OUT.csv   write a recording's samples as CSV\n"
+        "  spectrum SESSION.pmx -o OUT.csv write a recording's amplitude spectrum as CSV\n"
         "\n"
         "'plotmira-cli COMMAND --help' describes the options of a command;\n"
         "'plotmira-cli --version' prints the version.\n",
@@ -55,6 +56,9 @@ int main(int argc, char** argv) {
     }
     if (std::strcmp(command, "export") == 0) {
         return runExport(argc - 2, argv + 2); // plain file work: no QApplication needed
+    }
+    if (std::strcmp(command, "spectrum") == 0) {
+        return runSpectrum(argc - 2, argv + 2);
     }
     qInstallMessageHandler(qtMessageFilter);
     int qtArgc = 1;

@@ -3,6 +3,7 @@
 
 #include "app/pipeline/acquisition.h"
 #include "app/qtbridge/mainthreadinvoker.h"
+#include "app/window/formfourier.h"
 #include "app/window/formhilfe.h"
 #include "app/window/forminfo.h"
 #include "app/window/livetexts.h"
@@ -242,12 +243,20 @@ void TForm1::SetSampleRate(std::optional<double> rate) {
     emit SampleRateChanged();
 }
 
+TFormFourier& TForm1::formFourier() {
+    if (m_formFourier == nullptr) {
+        m_formFourier = new TFormFourier(
+            *this, [this](const FileDialogRequest& request) { return runFileDialog(request); });
+    }
+    return *m_formFourier;
+}
+
 void TForm1::FourierAnalyse1Click() {
-    ::ShowMessage(QString::fromUtf8(kLaterVersion));
+    formFourier().ShowRecording();
 }
 
 void TForm1::RealtimeFourierAnalyse1Click() {
-    ::ShowMessage(QString::fromUtf8(kLaterVersion));
+    formFourier().ShowLive();
 }
 
 void TForm1::Hilfe1Click() {

@@ -64,6 +64,7 @@ class QRadioButton;
 class QStatusBar;
 class QTabWidget;
 class TCircularProgress;
+class TFormFourier;
 class TFormHilfe;
 class TFormInfo;
 class TPlotChart;
@@ -102,6 +103,9 @@ public:
     // SampleRateChanged, so every view of it shows the same value.
     std::optional<double> SampleRate() const { return m_sampleRate; }
     void SetSampleRate(std::optional<double> rate);
+
+    // The "Fourier Analyse" window, built when first opened (null before).
+    TFormFourier* FormFourier() const { return m_formFourier; }
 
     // Tool panel.
     QWidget* ToolPanel = nullptr;
@@ -260,6 +264,7 @@ private:
     // form1files.cpp
     QFileDialog& fileDialog(bool save);
     QString runFileDialog(const FileDialogRequest& request);
+    TFormFourier& formFourier();
 
     std::unique_ptr<Acquisition> m_acquisition;
     std::unique_ptr<MainThreadInvoker> m_invoker;
@@ -268,6 +273,7 @@ private:
     std::map<QAbstractButton*, void (TForm1::*)()> m_clickHandlers;
     TFormInfo* m_formInfo = nullptr;
     TFormHilfe* m_formHilfe = nullptr;
+    TFormFourier* m_formFourier = nullptr; // a child window: Qt deletes it with this one
     FileDialogRunner m_fileDialogRunner;
     std::function<void()> m_terminate;
     bool m_closing = false;

@@ -18,6 +18,8 @@
 //                     appear (click to the popup window mapped)
 //   --probe mouse     click the " Show Grid" check box about every 200 ms of the run and report how
 //                     long the window took to show it (click to the check box's pixels changed)
+//   --spectrum        open "Mathematik" → "Realtime Fourier Analyse" before Start and keep the
+//                     live spectrum (default 4096 points) open beside the main window for the run
 // The timed clicks (Stop, probes) go through XTEST on a connection of the benchmark's own, so no
 // helper's start-up counts; the latencies are wall time, measured while the writer keeps pacing.
 // PLOTMIRA_WINDOW_BENCH holds further options (the quick variant: "--mode trend --rate 100000");
@@ -105,7 +107,7 @@ const std::vector<Mode> kModes = {
 // Where to click, relative to the main window's client area. Taken from the same window built
 // off screen in this process: the layout code and the fonts are the program's own.
 struct Clicks {
-    QPoint start, stop, trend, ch2, datei;
+    QPoint start, stop, trend, ch2, datei, mathematik;
     QRect grid; // the " Show Grid" check box
 };
 
@@ -125,10 +127,14 @@ Clicks layoutClicks() {
     if (title.isEmpty() || !grid->isVisible()) {
         throw std::runtime_error("the Datei menu or the Show Grid check box is not visible");
     }
-    return {
-        centre(form.StartButton),          centre(form.StopButton),
-        centre(form.TrendCheckBox),        centre(form.CH2RadioButton),
-        bar->mapTo(&form, title.center()), QRect(grid->mapTo(&form, QPoint(0, 0)), grid->size())};
+    const QRect mathematik = bar->actionGeometry(form.Mathematik1->menuAction());
+    return {centre(form.StartButton),
+            centre(form.StopButton),
+            centre(form.TrendCheckBox),
+            centre(form.CH2RadioButton),
+            bar->mapTo(&form, title.center()),
+            bar->mapTo(&form, mathematik.center()),
+            QRect(grid->mapTo(&form, QPoint(0, 0)), grid->size())};
 }
 
 // utime + stime of a process in clock ticks.
@@ -399,8 +405,29 @@ void probeMouse(const std::string& window, const Clicks& clicks, const std::atom
     }
 }
 
+// Opens the live spectrum through the menu (its second entry, by keys) and puts it below the
+// main window, where it covers none of the controls the benchmark clicks.
+void openLiveSpectrum(const std::string& window, const Clicks& clicks, pid_t pid) {
+    XProbe x(std::stoul(window));
+    x.discardEvents();
+    x.click(clicks.mathematik.x(), clicks.mathematik.y());
+    if (!x.waitForMapping(true, kProbeTimeoutMs)) {
+        throw std::runtime_error("the Mathematik menu did not open");
+    }
+    x.key("Down");
+    x.key("Down");
+    x.key("Return");
+    const std::string search = "timeout 10 xdotool search --sync --onlyvisible --pid " +
+                               std::to_string(pid) + " --name '^Realtime Fourier Analyse$'";
+    if (run(search).empty()) {
+        throw std::runtime_error("the live spectrum did not open");
+    }
+    run(search + " windowmove %1 0 800 windowsize %1 760 400");
+    sleepMs(300);
+}
+
 Result feed(const std::string& program, const Clicks& clicks, const Mode& mode, long rate,
-            long count, long stopAt, Probe probe) {
+            long count, long stopAt, Probe probe, bool spectrum) {
     Device device;
     std::vector<std::size_t> ends;
     const std::string data = makeLines(mode, count, ends);
@@ -421,6 +448,9 @@ Result feed(const std::string& program, const Clicks& clicks, const Mode& mode, 
         if (mode.trend) {
             click(window, clicks.trend);
             sleepMs(200);
+        }
+        if (spectrum) {
+            openLiveSpectrum(window, clicks, pid);
         }
         click(window, clicks.start);
         const Clock openDeadline = now() + Clock{10} * 1000000000;
@@ -652,6 +682,7 @@ int main(int argc, char** argv) {
     long lines = 0;
     long stopAt = 0;
     Probe probe = Probe::None;
+    bool spectrum = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         const bool hasValue = i + 1 < args.size();
@@ -668,6 +699,8 @@ int main(int argc, char** argv) {
         } else if (a == "--probe" && hasValue &&
                    (args[i + 1] == "menu" || args[i + 1] == "mouse")) {
             probe = args[++i] == "menu" ? Probe::Menu : Probe::Mouse;
+        } else if (a == "--spectrum") {
+            spectrum = true;
         } else {
             std::fprintf(stderr, "unknown option %s (see the head of windowbench.cpp)\n",
                          a.c_str());
@@ -708,8 +741,9 @@ int main(int argc, char** argv) {
     unsetenv("QT_QPA_PLATFORM");
     setenv("DISPLAY", display.c_str(), 1);
 
-    std::printf("Window benchmark: %s, X server pid %d; CPU in seconds per 100 000 lines\n",
-                program.c_str(), static_cast<int>(xServerPid()));
+    std::printf("Window benchmark: %s, X server pid %d; CPU in seconds per 100 000 lines%s\n",
+                program.c_str(), static_cast<int>(xServerPid()),
+                spectrum ? "; live spectrum open" : "");
     if (probe != Probe::None) {
         const QPoint at = probe == Probe::Menu ? clicks.datei : clicks.grid.center();
         std::printf("probe clicks at %d,%d of the window\n", at.x(), at.y());
@@ -722,7 +756,7 @@ int main(int argc, char** argv) {
             const long count = lines > 0 ? lines : mode.lines;
             try {
                 printResult(mode, rate, count,
-                            feed(program, clicks, mode, rate, count, stopAt, probe),
+                            feed(program, clicks, mode, rate, count, stopAt, probe, spectrum),
                             probe == Probe::Menu ? "menu" : "mouse");
             } catch (const std::exception& e) {
                 std::printf("%-8s %7ld %6ld  run failed: %s\n", mode.name.c_str(), rate, count,

@@ -58,7 +58,7 @@ out=$(headless "$plotmira" --version 2>&1)
 [ "$out" = "plotmira $version" ] || fail "plotmira --version printed '$out'"
 
 cli_help=$(headless "$cli" --help)
-for command in record render export; do
+for command in record render export spectrum; do
     cli_help+=$'\n'$(headless "$cli" "$command" --help) || fail "plotmira-cli $command --help failed"
 done
 check_options plotmira-cli "$cli_help"

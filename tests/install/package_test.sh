@@ -27,10 +27,11 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ -n "$(field Maintainer)" ] || fail "no Maintainer"
 [ -n "$(field Description)" ] || fail "no Description"
 
-# Depends comes from the binaries: the Qt 6 libraries with their minimum versions, the C and
-# C++ runtimes, and the platform plugins the window needs to open on a desktop.
+# Depends comes from the binaries: the Qt 6 libraries with their minimum versions, FFTW (the
+# spectra), the C and C++ runtimes, and the platform plugins the window needs on a desktop.
 depends=$(field Depends)
-for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libc6 libstdc++6; do
+for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libfftw3-double3 libc6 \
+    libstdc++6; do
     [[ ", $depends" == *", $lib (>= "[0-9]* ]] || fail "Depends lacks '$lib (>= ...)': $depends"
 done
 [[ ", $depends," == *", qt6-qpa-plugins"[,\ ]* ]] || fail "Depends lacks qt6-qpa-plugins: $depends"

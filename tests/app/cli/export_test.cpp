@@ -1,18 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// plotmira-cli export end to end: recordings made by plotmira-cli record from fed lines, exported
-// as CSV; the file errors and bad arguments with their exit codes.
+// plotmira-cli export and spectrum end to end: recordings made by plotmira-cli record from fed
+// lines, exported as CSV or as their spectrum; the file errors and bad arguments with their exit
+// codes.
 #include "chart/core/chartitem.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <numbers>
 #include <spawn.h>
+#include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -237,6 +241,124 @@ TEST_F(ExportTest, BadArgumentsExitWithTwoAndWriteNothing) {
     const Result help = cli({"export", "--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("sample,channel1"), std::string::npos);
+}
+
+// ---- plotmira-cli spectrum --------------------------------------------------------------------
+
+// The CSV's rows as numbers, after checking its header.
+std::vector<std::vector<double>> csvRows(const std::string& csv, const std::string& header) {
+    std::istringstream in(csv);
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line, header);
+    std::vector<std::vector<double>> rows;
+    while (std::getline(in, line)) {
+        std::vector<double>& row = rows.emplace_back();
+        std::istringstream fields(line);
+        std::string field;
+        while (std::getline(fields, field, ',')) {
+            row.push_back(std::stod(field));
+        }
+    }
+    return rows;
+}
+
+// Lines of a sine with `cycles` periods per `count` samples on an offset; a second channel
+// with twice the cycles when channels is 2.
+std::string sineLines(int count, double cycles, double amplitude, double offset, int channels) {
+    std::string lines;
+    char text[64];
+    for (int n = 0; n < count; ++n) {
+        const double phase = 2 * std::numbers::pi * cycles * n / count;
+        const double v = offset + amplitude * std::sin(phase);
+        if (channels == 2) {
+            std::snprintf(text, sizeof text, "%.6f;%.6f\r\n", v, 0.5 * std::cos(2 * phase));
+        } else {
+            std::snprintf(text, sizeof text, "%.6f\r\n", v);
+        }
+        lines += text;
+    }
+    return lines;
+}
+
+TEST_F(ExportTest, SpectrumOfARecordedSineReadsItsAmplitudeAtItsFrequency) {
+    const fs::path session = record(sineLines(1000, 50, 2.5, 1.0, 1), {});
+    const fs::path csv = dir / "spectrum.csv";
+    Result r = cli({"spectrum", session, "-o", csv, "--rate", "1000"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    std::vector<std::vector<double>> rows = csvRows(readFile(csv), "frequency,channel1");
+    ASSERT_EQ(rows.size(), 501u);
+    EXPECT_EQ(rows[50], (std::vector<double>{50.0, rows[50][1]}));
+    EXPECT_NEAR(rows[50][1], 2.5, 1e-5); // the samples are single-precision values
+    EXPECT_NEAR(rows[0][1], 0.0, 1e-5);  // mean subtracted
+    EXPECT_EQ(rows[500][0], 500.0);
+
+    r = cli({"spectrum", session, "-o", csv, "--keep-mean", "--db", "--window", "blackman"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    rows = csvRows(readFile(csv), "frequency,channel1");
+    EXPECT_EQ(rows[50][0], 0.05); // 1/Sample without a rate
+    EXPECT_NEAR(rows[50][1], 20 * std::log10(2.5), 1e-4);
+    EXPECT_NEAR(rows[0][1], 0.0, 1e-4); // the offset of 1 is 0 dB
+}
+
+TEST_F(ExportTest, SpectrumOfARangeOfATwoChannelRecording) {
+    const fs::path session =
+        record(sineLines(2000, 100, 1.0, 0.0, 2), {"--channels", "2", "--block", "500"});
+    const fs::path csv = dir / "spectrum.csv";
+    // Samples 1001 to 1512: the first half of the sine's second 1000 samples and a bit.
+    const Result r = cli({"spectrum", session, "-o", csv, "--from", "1001", "--to", "1512.5",
+                          "--window", "rect", "--rate", "+512"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<std::vector<double>> rows =
+        csvRows(readFile(csv), "frequency,channel1,channel2");
+    ASSERT_EQ(rows.size(), 257u);
+    // 100 cycles per 2000 samples is 25.6 per 512: channel 1 peaks at bin 26, channel 2 at 51.
+    const auto peak = [&rows](std::size_t column) {
+        std::size_t best = 1;
+        for (std::size_t k = 1; k < rows.size(); ++k) {
+            if (rows[k][column] > rows[best][column]) {
+                best = k;
+            }
+        }
+        return best;
+    };
+    EXPECT_EQ(peak(1), 26u);
+    EXPECT_EQ(peak(2), 51u);
+    EXPECT_EQ(rows[26][0], 26.0);
+}
+
+TEST_F(ExportTest, SpectrumRefusesTooFewSamplesAndBadArguments) {
+    const fs::path session = record(sineLines(100, 5, 1.0, 0.0, 1), {});
+    const fs::path csv = dir / "s.csv";
+    Result r = cli({"spectrum", session, "-o", csv, "--from", "10", "--to", "14"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "plotmira-cli spectrum: Zu wenige Samples für eine Fourier Analyse: 5 "
+                     "(mindestens 8)\n");
+    EXPECT_FALSE(fs::exists(csv));
+    r = cli({"spectrum", dir / "missing.pmx", "-o", csv});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("kann nicht geöffnet werden"), std::string::npos) << r.err;
+
+    const std::vector<std::vector<std::string>> cases = {
+        {"spectrum", session},
+        {"spectrum", session, "-o", csv, "--window", "kaiser"},
+        {"spectrum", session, "-o", csv, "--rate", "0"},
+        {"spectrum", session, "-o", csv, "--rate", "1,5"},
+        {"spectrum", session, "-o", csv, "--rate", "inf"},
+        {"spectrum", session, "-o", csv, "--from", "9", "--to", "8"},
+        {"spectrum", session, "-o", csv, "--to"},
+        {"spectrum", session, "-o", session},
+    };
+    for (const auto& args : cases) {
+        r = cli(args);
+        EXPECT_EQ(r.status, 2) << args.back();
+        EXPECT_EQ(r.err.rfind("plotmira-cli spectrum: ", 0), 0u) << r.err;
+    }
+    EXPECT_FALSE(fs::exists(csv));
+    const Result help = cli({"spectrum", "--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("frequency,channel1"), std::string::npos);
 }
 
 } // namespace
