@@ -224,7 +224,7 @@ void RunMsgThread(std::shared_ptr<TCommLink> link) {
             }
             link->signalAck();
         } else {
-            deliver(link, [](TCustomComm& c) { c.ShutdownPort(false); });
+            deliver(link, [](TCustomComm& c) { c.ShutdownPort(false, crDeviceLost); });
             break;
         }
     }

@@ -165,6 +165,7 @@ void TCustomComm::OpenPort() {
     }
     m_receiveBuffer.assign(std::max<std::size_t>(m_bufferInSize, kMinReceiveBuffer), 0);
     ++m_openCount;
+    m_closeReason = crNone;
     SetupPort();
     StartThreads();
     NotifyListeners(cnOpened);
@@ -186,6 +187,7 @@ void TCustomComm::ClosePort() {
             const int handle = m_handle;
             m_handle = kInvalidHandle;
             CloseDevice(handle);
+            m_closeReason = crRequested;
             if (OnClose) {
                 try {
                     OnClose(this);
@@ -197,7 +199,7 @@ void TCustomComm::ClosePort() {
     doTraceState(TraceSet(tsTxEmpty));
 }
 
-void TCustomComm::ShutdownPort(bool purge) {
+void TCustomComm::ShutdownPort(bool purge, TCloseReason reason) {
     if (m_handle == kInvalidHandle) {
         return;
     }
@@ -214,6 +216,7 @@ void TCustomComm::ShutdownPort(bool purge) {
     CloseDevice(handle);
     m_handle = kInvalidHandle;
     ++m_openCount;
+    m_closeReason = reason;
     if (OnClose) {
         try {
             OnClose(this);

@@ -19,7 +19,8 @@
 //   to OnFatalError (ErrorCode 1, Detail errno, ErrorMsg its text) and then, unless the handler
 //   clears RaiseException, to the show-exception hook. The port stays open.
 // - An unplugged device (hang-up) closes the port on the main thread: Active reads false
-//   afterwards, no event reaches the handlers, and the port can be opened again.
+//   afterwards, CloseReason reads crDeviceLost (already inside OnClose), no event reaches the
+//   handlers, and the port can be opened again.
 //
 // The main-thread invoker contract (SetMainThreadInvoker):
 // - invoker(call) runs call on the main thread and returns when it has run. It is called from the
@@ -82,6 +83,10 @@ constexpr TTraceStates TraceSet(TTraceState s) {
 
 // COMSTAT hold flags, bit 0 first: fCtlHold, fDsrHold, fRlsHold, fXoffHold, fXOffSent, fEof, fTxim.
 using TComStateFlags = std::uint8_t;
+
+// Why the port closed: asked to (Active false, a port change, destruction), or by itself
+// because the device failed (unplugged, hung up).
+enum TCloseReason : std::uint8_t { crNone, crRequested, crDeviceLost };
 
 // Line-error bits passed as CommCode.
 constexpr std::uint32_t CE_RXOVER = 0x0001;
@@ -165,6 +170,11 @@ public:
     bool TerminalEcho() const { return m_terminalEcho; }
     void SetTerminalEcho(bool value) { m_terminalEcho = value; }
 
+    // Why the port closed the last time: set before OnClose runs and kept until the next open
+    // (crNone before the first close and while open). crDeviceLost tells a handler of OnClose,
+    // or whoever finds the port closed, that the device went away during the run.
+    TCloseReason CloseReason() const { return m_closeReason; }
+
     // Text of the last open failure: "Device \"<port>\" Open Error !!!\r<system text>".
     const std::string& LastErrorText() const { return m_lastErrorText; }
     // Size of the receive buffer while open, 0 while closed.
@@ -194,8 +204,9 @@ public:
     // is queued.
     TCommEventResult ProcessCommEvent(std::uint32_t mask);
     // Closes the port: stops the workers, purges when allowed and bytes wait to be sent,
-    // releases the receive buffer, closes the device, fires OnClose, notifies listeners (1).
-    void ShutdownPort(bool purge);
+    // releases the receive buffer, closes the device, sets CloseReason to reason, fires OnClose,
+    // notifies listeners (1).
+    void ShutdownPort(bool purge, TCloseReason reason = crRequested);
     // Line-error report: OnCommError, then PurgeAll when the handler asked for it.
     virtual void DoCommError(std::uint32_t CommCode, std::uint32_t SysError, TComStateFlags State);
 
@@ -237,6 +248,7 @@ private:
     std::uint16_t m_bufferInSize = 8192;
     std::uint16_t m_bufferOutSize = 8192;
     bool m_rs485Mode = false;
+    TCloseReason m_closeReason = crNone;
     TCommEnumPorts m_enumPorts = epQuickAll;
     TTerminalUsage m_terminalUsage = tuNone;
     bool m_terminalEcho = false;

@@ -271,14 +271,12 @@ std::string terminalText(std::string text) {
 // The window's side of the pipeline, on a terminal or a pipe.
 class RecordHost : public AcquisitionHost {
 public:
-    RecordHost(TPlotChart& chart, TSerialComm* comm, std::optional<std::int64_t> count, bool quiet)
-        : m_chart(chart), m_comm(comm), m_count(count), m_terminal(isatty(STDOUT_FILENO) != 0),
-          m_quiet(quiet) {}
+    RecordHost(TSerialComm* comm, std::optional<std::int64_t> count, bool quiet)
+        : m_comm(comm), m_count(count), m_terminal(isatty(STDOUT_FILENO) != 0), m_quiet(quiet) {}
 
     Acquisition* Acq = nullptr;
     bool ProgramStopped = false; // a stop condition of the program ended the run
     bool Stopped = false;        // the Stop action has run
-    bool DeviceLost = false;     // the port closed itself: the device failed
     std::vector<float> LineTimes;
     std::uint64_t Blocks = 0;
     std::uint32_t LargestBlock = 0;
@@ -303,29 +301,15 @@ public:
     bool PortActive() const override { return m_comm != nullptr ? m_comm->Active() : m_active; }
     void SetPortActive(bool active) override {
         if (m_comm != nullptr) {
-            m_closingPort = !active;
             m_comm->SetActive(active);
-            m_closingPort = false;
         }
         m_active = active;
     }
-    // The component's OnClose: a close this host did not ask for is a device failure.
-    void PortClosed() {
-        if (!m_closingPort) {
-            DeviceLost = true;
-        }
-    }
     void StopButtonClick() override {
         Stopped = true;
-        SetPortActive(false);
-        ProcessMessages();
-        m_chart.SuspendPaint(false);
-        m_chart.Redraw();
         if (Acq != nullptr) {
-            Acq->StopState();
+            Acq->Stop();
         }
-        m_chart.SetActiveLayer(1);
-        m_chart.RedrawItems();
     }
     void EnableMainMenu() override {}
     void ProcessMessages() override { QCoreApplication::processEvents(); }
@@ -375,13 +359,11 @@ public:
     }
 
 private:
-    TPlotChart& m_chart;
     TSerialComm* m_comm;
     std::optional<std::int64_t> m_count;
     bool m_terminal;
     bool m_quiet;
     bool m_active = true;
-    bool m_closingPort = false;
     bool m_dirty = false;
     bool m_lineOpen = false;
     std::string m_panels[3];
@@ -457,7 +439,7 @@ void recordPort(const Options& o, TSerialComm& comm, Acquisition& acq, RecordHos
     while (comm.Active() && !pastDeadline(deadline)) {
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
-    if (host.DeviceLost && !host.Stopped) {
+    if (comm.CloseReason() == crDeviceLost && !host.Stopped) {
         acq.ConnectionLost();
     }
     host.SetPortActive(false);
@@ -495,7 +477,7 @@ int runRecord(int argc, char** argv) {
         comm->SetBufferOutSize(1024);
         comm->SetMainThreadInvoker(invoker.Invoker());
     }
-    RecordHost host(chart, comm.get(), o.count, o.quiet);
+    RecordHost host(comm.get(), o.count, o.quiet);
     Acquisition acq(chart, host);
     host.Acq = &acq;
     acq.DecimalSeparator = numbers::DecimalSeparator();
@@ -512,7 +494,6 @@ int runRecord(int argc, char** argv) {
             QCoreApplication::processEvents();
             host.StopButtonClick();
         };
-        comm->OnClose = [&](TCommBaseIO*) { host.PortClosed(); };
         comm->SetShowException([&](const Exception& e) { host.ShowException(e.Message()); });
     }
 

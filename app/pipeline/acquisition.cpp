@@ -313,6 +313,19 @@ void Acquisition::StopState() {
     TrendMode = false;
 }
 
+void Acquisition::Stop(const std::function<void()>& idle) {
+    m_host.SetPortActive(false);
+    m_host.ProcessMessages();
+    m_chart.SuspendPaint(false);
+    m_chart.Redraw();
+    if (idle) {
+        idle();
+    }
+    StopState();
+    m_chart.SetActiveLayer(1);
+    m_chart.RedrawItems();
+}
+
 void Acquisition::SetChannels(int channels) {
     ChannelCount = channels == 2 ? 2 : 1;
     MemoryMax = ChannelCount == 2 ? 50000 : 100000;

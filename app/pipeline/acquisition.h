@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -130,6 +131,11 @@ public:
     void StartArm();
     // The state Stop resets: RedrawCount 0, MemoryMaxReached off, TrendMode off.
     void StopState();
+    // The Stop action's steps on the port, this state and the chart, one sequence for the window
+    // and plotmira-cli: closes the port, runs the message pump once, resumes painting and redraws
+    // the chart, runs `idle` (where the window returns its controls to idle), StopState, makes
+    // layer 1 active and redraws the items.
+    void Stop(const std::function<void()>& idle = {});
 
     // The filters of the two channels, run on each scaled value before it is drawn; Label10
     // keeps showing the value of the received line. Raises EConvertError for a spec that cannot

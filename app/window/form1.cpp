@@ -301,13 +301,6 @@ void TForm1::SetPortActive(bool active) {
     if (SerialComm1 == nullptr) {
         return;
     }
-    const bool wasClosing = m_closingPort;
-    m_closingPort = !active;
-    struct Restore {
-        bool& flag;
-        bool value;
-        ~Restore() { flag = value; }
-    } restore{m_closingPort, wasClosing};
     SerialComm1->SetActive(active);
 }
 

@@ -277,6 +277,5 @@ private:
     FileDialogRunner m_fileDialogRunner;
     std::function<void()> m_terminate;
     bool m_closing = false;
-    bool m_closingPort = false; // the window itself is closing the port
     std::optional<double> m_sampleRate;
 };

@@ -115,7 +115,7 @@ void TForm1::SerialComm1FatalError(std::uint32_t, std::uint32_t, const std::stri
 }
 
 void TForm1::SerialComm1Close() {
-    if (m_closingPort) {
+    if (SerialComm1->CloseReason() != crDeviceLost) {
         return;
     }
     // The component is still inside its shutdown here; Stop and the message box come after it.
@@ -180,29 +180,22 @@ void TForm1::StartButtonClick() {
 }
 
 void TForm1::StopButtonClick() {
-    SetPortActive(false);
-    ProcessMessages();
-    PlotChart1->SuspendPaint(false);
-    PlotChart1->Redraw();
-    // Lay the window out and repaint it, as a resize would.
-    FormResize();
-    setMainMenuEnabled(true);
-    m_acquisition->StopState();
-
-    ResetAxisButton->setEnabled(true);
-    ClearGraphButton->setEnabled(true);
-    NormalRadioButton->setEnabled(true);
-    GroupBox1->setEnabled(true);
-    PageControl1->setEnabled(true);
-    StartButton->setEnabled(true);
-    StopButton->setEnabled(false);
-    setBusy(false);
-    ZoomRadioButton->setEnabled(true);
-    TrendCheckBox->setEnabled(true);
-
-    PlotChart1->SetActiveLayer(1);
-    setChartMouseAction(maPan);
-    PlotChart1->RedrawItems();
+    m_acquisition->Stop([this] {
+        // Lay the window out and repaint it, as a resize would.
+        FormResize();
+        setMainMenuEnabled(true);
+        ResetAxisButton->setEnabled(true);
+        ClearGraphButton->setEnabled(true);
+        NormalRadioButton->setEnabled(true);
+        GroupBox1->setEnabled(true);
+        PageControl1->setEnabled(true);
+        StartButton->setEnabled(true);
+        StopButton->setEnabled(false);
+        setBusy(false);
+        ZoomRadioButton->setEnabled(true);
+        TrendCheckBox->setEnabled(true);
+        setChartMouseAction(maPan);
+    });
     m_liveTexts->Flush(); // idle: every text exact
 }
 

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <fcntl.h>
@@ -36,6 +37,7 @@ struct Recorder {
     std::vector<std::uint32_t> fatalCodes;
     std::vector<std::string> shown;
     std::vector<int> notifications;
+    std::vector<TCloseReason> closeReasons; // as OnClose reads them
     std::vector<std::uint32_t> commErrors;
     bool offMainThread = false;
     bool reentered = false;
@@ -74,6 +76,7 @@ struct Rig {
             rec.commErrors.push_back(code);
             flush = flushOnCommError;
         };
+        comm.OnClose = [this](TCommBaseIO*) { rec.closeReasons.push_back(comm.CloseReason()); };
         comm.SetShowException([this](const Exception& e) { rec.shown.push_back(e.Message()); });
         comm.ListenerList().Add(
             [this](void* data, TCommBaseIO* com, int code) {
@@ -372,6 +375,9 @@ TEST(SerialCommLifecycle, OpenCloseReopenAndListenerCodes) {
     rig.comm.SetActive(false); // closes once
     EXPECT_EQ(rig.rec.notifications, (std::vector<int>{2, 1, 2, 3, 1}));
     EXPECT_EQ(rig.comm.ReceiveBufferSize(), 0u);
+    // Closes that were asked for never read as a lost device.
+    EXPECT_EQ(rig.rec.closeReasons, (std::vector<TCloseReason>{crRequested, crRequested}));
+    EXPECT_EQ(rig.comm.CloseReason(), crRequested);
 
     // On a closed port a new number only stores and notifies.
     rig.comm.SetComPortNo(7);
@@ -445,6 +451,40 @@ TEST(SerialCommReceive, BytesArriveIntactInOrderOnTheMainThread) {
     for (auto n : rig.rec.blockSizes) {
         ASSERT_GT(n, 0u);
         ASSERT_LE(n, 4096u);
+    }
+}
+
+namespace {
+
+// A driver that hands out fewer bytes per read than its input count said (USB adapters do, while
+// a pty never does): at most `limit` bytes a read.
+class ShortReadPlatform : public TPosixCommPlatform {
+public:
+    long Read(int handle, void* buffer, std::size_t count) override {
+        return TPosixCommPlatform::Read(handle, buffer, std::min(count, limit));
+    }
+    std::size_t limit = 7;
+};
+
+} // namespace
+
+TEST(SerialCommReceive, ShortReadsDeliverExactlyTheBytesRead) {
+    PortFolder ports;
+    Pty pty;
+    ports.link(5, pty.slavePath());
+    auto platform = std::make_shared<ShortReadPlatform>();
+    Rig rig(platform);
+    rig.comm.SetComPortNo(5);
+    rig.comm.SetActive(true);
+    // Less than a pty holds, so that it is all queued before the first event.
+    const std::string data = randomBytes(3000, 11);
+    ASSERT_TRUE(pty.write(data));
+    ASSERT_TRUE(rig.waitFor(data.size())) << rig.rec.received.size() << " of " << data.size();
+    rig.loop->runFor(20ms);
+    // Nothing of the buffer beyond what a read filled reaches the handler.
+    EXPECT_TRUE(rig.rec.received == data) << rig.rec.received.size() << " of " << data.size();
+    for (auto n : rig.rec.blockSizes) {
+        ASSERT_LE(n, platform->limit);
     }
 }
 
@@ -574,15 +614,18 @@ TEST(SerialCommReceive, UnpluggedDeviceClosesThePortAndItOpensAgain) {
             writer.join();
         }
         EXPECT_EQ(rig.rec.notifications, std::vector<int>{1});
+        EXPECT_EQ(rig.rec.closeReasons, std::vector<TCloseReason>{crDeviceLost});
         EXPECT_TRUE(rig.rec.fatalErrors.empty());
         ASSERT_LE(rig.rec.received.size(), sent.size());
         EXPECT_TRUE(sent.compare(0, rig.rec.received.size(), rig.rec.received) == 0);
         EXPECT_GE(rig.rec.received.size(), streaming ? 100000u : sent.size());
         rig.comm.SetActive(false); // the window's later Stop finds it closed
+        EXPECT_EQ(rig.comm.CloseReason(), crDeviceLost);
 
         pty = std::make_unique<Pty>();
         ports.link(5, pty->slavePath());
         rig.comm.SetActive(true);
+        EXPECT_EQ(rig.comm.CloseReason(), crNone);
         const std::size_t before = rig.rec.received.size();
         ASSERT_TRUE(pty->write("after"));
         EXPECT_TRUE(rig.waitFor(before + 5));

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -34,6 +35,27 @@ Result runCli(const std::string& arguments, const std::string& environment = "")
     const int status = ::pclose(pipe);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
+}
+
+// Pixels of the 24-bit bitmap at path in the session's item colour (blue).
+int bluePixels(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string b{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (b.size() < 54) {
+        return -1;
+    }
+    const auto byte = [&b](std::size_t i) { return static_cast<unsigned char>(b[i]); };
+    const std::size_t width = byte(18) | byte(19) << 8;
+    const std::size_t height = byte(22) | byte(23) << 8;
+    const std::size_t row = (width * 3 + 3) & ~std::size_t{3};
+    int blue = 0;
+    for (std::size_t y = 0; y < height; ++y) {
+        for (std::size_t x = 0; x < width; ++x) {
+            const std::size_t at = 54 + y * row + x * 3;
+            blue += at + 2 < b.size() && byte(at) == 0xFF && byte(at + 1) == 0 && byte(at + 2) == 0;
+        }
+    }
+    return blue;
 }
 
 class CliRender : public ::testing::Test {
@@ -83,6 +105,7 @@ TEST_F(CliRender, WritesBitmapOfDesignSizeUnderTheExportName) {
     EXPECT_EQ(header[18] | header[19] << 8, 585);
     EXPECT_EQ(header[22] | header[23] << 8, 361);
     EXPECT_EQ(header[28], 24);
+    EXPECT_EQ(bluePixels(m_dir + "/picture.bmp"), 0); // black on white
 }
 
 TEST_F(CliRender, OptionsChangeThePicture) {
@@ -93,6 +116,7 @@ TEST_F(CliRender, OptionsChangeThePicture) {
                   .status,
               0);
     EXPECT_EQ(std::filesystem::file_size(m_dir + "/a.bmp"), 54u + 2100u * 400u);
+    EXPECT_GT(bluePixels(m_dir + "/a.bmp"), 100); // the item keeps its colour
 }
 
 // A German user's locale writes "0,5"; the range still reads "0.5" (the "," separates values).

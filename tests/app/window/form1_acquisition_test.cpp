@@ -77,6 +77,18 @@ TEST_F(Acquiring, FieldsWithEitherSeparatorScaleTheSamples) {
     EXPECT_TRUE(WaitFor([&] { return Form->Label10->text() == QStringLiteral(" 9"); }))
         << Form->Label10->text().toStdString();
     QTest::mouseClick(Form->StopButton, Qt::LeftButton);
+
+    // Each channel takes its own factor and offset field.
+    QTest::mouseClick(Form->CH2RadioButton, Qt::LeftButton);
+    Form->DatSkal2Edit->setText(QStringLiteral("0.5"));
+    Form->DatOffset2Edit->setText(QStringLiteral("100"));
+    QTest::mouseClick(Form->StartButton, Qt::LeftButton);
+    ASSERT_TRUE(Exceptions.empty());
+    device->Write("4;6\r\n");
+    ASSERT_TRUE(WaitFor([&] { return Acq().SampleCount == 1; }));
+    EXPECT_FLOAT_EQ(Acq().Value1, 9.0f);
+    EXPECT_FLOAT_EQ(Acq().Value2, 103.0f);
+    QTest::mouseClick(Form->StopButton, Qt::LeftButton);
 }
 
 TEST_F(Acquiring, TwoChannelsDrawOneSegmentPerChannel) {

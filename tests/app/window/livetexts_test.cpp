@@ -56,10 +56,15 @@ TEST(LiveTexts, FlushShowsWaitingTextsAndSetNowReplacesThem) {
     QTest::qWait(3 * LiveTexts::kFrameNs / 1000000);
     EXPECT_TRUE(t.value.text().isEmpty());
 
-    // A waiting text that returns to the shown one leaves the label as it is.
+    // A waiting text that returns to the shown one leaves the label as it is: "3" comes within
+    // the frame that SetNow began, so it waits, and "2" takes it back before the frame ends.
+    t.texts.SetNow(t.panelIndex, "2");
     t.texts.Set(t.panelIndex, "3");
+    EXPECT_EQ(t.panel.text(), QStringLiteral("2"));
     t.texts.Set(t.panelIndex, "2");
     QTest::qWait(3 * LiveTexts::kFrameNs / 1000000);
+    EXPECT_EQ(t.panel.text(), QStringLiteral("2"));
+    t.texts.Flush();
     EXPECT_EQ(t.panel.text(), QStringLiteral("2"));
     // SetNow sets the label even when its remembered text is the same (someone else wrote it).
     t.panel.setText(QStringLiteral("x"));

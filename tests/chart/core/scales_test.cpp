@@ -181,6 +181,18 @@ TEST_F(FormChart, DataToPixelMapsRangeEndsToPlotEdges) {
     // Layer outside 1..16 is clamped.
     ASSERT_TRUE(chart.DataToPixel(0, 0, 10, px, py));
     EXPECT_EQ(px, 80);
+    // Ranges that do not start at 0 (a trend window, negative values) also reach both edges,
+    // and their middle lies halfway between them.
+    chart.SetLayerRange(3, 1000, -20, 3000, -2);
+    ASSERT_TRUE(chart.DataToPixel(3, 1000, -2, px, py));
+    EXPECT_EQ(px, 80);
+    EXPECT_EQ(py, 30);
+    ASSERT_TRUE(chart.DataToPixel(3, 3000, -20, px, py));
+    EXPECT_EQ(px, 765);
+    EXPECT_EQ(py, 480);
+    ASSERT_TRUE(chart.DataToPixel(3, 2000, -11, px, py));
+    EXPECT_EQ(px, 422); // 422.5, rounded to even
+    EXPECT_EQ(py, 255);
 }
 
 TEST_F(FormChart, PixelToDataInvertsDataToPixel) {
