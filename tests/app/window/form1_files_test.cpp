@@ -6,6 +6,7 @@
 
 #include "chart/control/plotchart.h"
 #include "tests/support/fifowatchdog.h"
+#include "tests/support/filesizelimit.h"
 
 #include <QAction>
 #include <QFile>
@@ -286,6 +287,21 @@ TEST_F(Files, CsvExportFailuresShowTheirMessageAndLeaveNoExport) {
         EXPECT_EQ(exportTo(fifo), QStringLiteral("E/A-Fehler 32."));
         goesAway.join();
         EXPECT_FALSE(watchdog.Fired());
+    }
+
+    {
+        // The disk fills midway: the earlier export of that name stays whole, nothing beside it.
+        QTemporaryDir folder;
+        const QString earlier = folder.filePath(QStringLiteral("lauf.csv"));
+        QFile old(earlier);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("sample,channel1\n1,1\n");
+        old.close();
+        FileSizeLimit limit(4096);
+        ASSERT_TRUE(limit.Active());
+        EXPECT_EQ(exportTo(earlier), QStringLiteral("Zu wenig Speicherplatz."));
+        EXPECT_EQ(readAll(earlier), QByteArray("sample,channel1\n1,1\n"));
+        EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
     }
 
     if (QFileInfo::exists(QStringLiteral("/dev/full"))) {
