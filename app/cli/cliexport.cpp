@@ -14,7 +14,7 @@ namespace {
 
 void printExportUsage(std::FILE* out) {
     std::fputs(
-        "Usage: plotmira-cli export SESSION.pmx -o OUT.csv\n"
+        "Usage: plotmira-cli export SESSION.pmx -o OUT.csv [--time]\n"
         "\n"
         "Writes the samples of a recording as CSV: the header \"sample,channel1\" (two-channel\n"
         "recordings: \"sample,channel1,channel2\"), then one line per sample in recorded order\n"
@@ -24,6 +24,8 @@ void printExportUsage(std::FILE* out) {
         "\n"
         "Options:\n"
         "  -o, --output FILE   CSV file to write (required; /dev/stdout writes to a pipe)\n"
+        "  --time              a recording made with --time (X-Achse \"Zeit\"): the first\n"
+        "                      column is \"time_s\", the seconds since Start\n"
         "  -h, --help          show this help\n"
         "\n"
         "Exit status: 0 success, 1 a file error, 2 bad arguments.\n",
@@ -33,6 +35,7 @@ void printExportUsage(std::FILE* out) {
 struct ExportOptions {
     std::string session;
     std::string output;
+    CsvXAxis xAxis = CsvXAxis::Samples;
     bool help = false;
 };
 
@@ -52,6 +55,8 @@ ExportOptions parseExportArguments(int argc, char** argv) {
                 throw UsageError{"option " + arg + " needs a value"};
             }
             o.output = argv[++i];
+        } else if (arg == "--time") {
+            o.xAxis = CsvXAxis::Time;
         } else if (arg.size() > 1 && arg[0] == '-') {
             throw UsageError{"unknown option '" + arg + "'"};
         } else if (o.session.empty()) {
@@ -91,7 +96,8 @@ int runExport(int argc, char** argv) {
         return 0;
     }
     try {
-        const RecordedSamples samples = ExportSessionCsv(options.session, options.output);
+        const RecordedSamples samples =
+            ExportSessionCsv(options.session, options.output, options.xAxis);
         if (samples.Skipped > 0) {
             std::fprintf(stderr, "plotmira-cli export: %zu %s skipped (not made by a recording)\n",
                          samples.Skipped, samples.Skipped == 1 ? "item" : "items");

@@ -64,8 +64,9 @@ void printHelp(std::FILE* out) {
         "  --channels 1|2   values per line (default 1)\n"
         "  --factor1 F --offset1 O --factor2 F --offset2 O   scaling (1 and 0)\n"
         "  --ymin1 Y --ymax1 Y --ymin2 Y --ymax2 Y           Y ranges (0 and 10)\n"
-        "  --xmax X         X maximum (1000; 2000 with --trend)\n"
+        "  --xmax X         X maximum (1000; 2000 with --trend; 10 seconds with --time)\n"
         "  --trend          trend (scrolling) mode\n"
+        "  --time           X-Achse \"Zeit\": X is the seconds since Start, not the sample number\n"
         "  --dyngraph on|off  repaint pacing (default on)\n"
         "\n"
         "Filters (the scaled values, before they are drawn; the window's \"Digitales Filter\"):\n"
@@ -178,6 +179,8 @@ Options parseOptions(int argc, char** argv, bool& help) {
             o.xmaxGiven = true;
         } else if (arg == "--trend") {
             o.settings.TrendMode = true;
+        } else if (arg == "--time") {
+            o.settings.TimeAxis = true;
         } else if (arg == "--dyngraph") {
             const std::string v = value();
             if (v != "on" && v != "off") {
@@ -239,8 +242,8 @@ Options parseOptions(int argc, char** argv, bool& help) {
             throw BadArgument{std::string(option) + ": " + e.Message()};
         }
     }
-    if (o.settings.TrendMode && !o.xmaxGiven) {
-        o.settings.XMax = 2000.0f;
+    if (!o.xmaxGiven && (o.settings.TrendMode || o.settings.TimeAxis)) {
+        o.settings.XMax = o.settings.TimeAxis ? 10.0f : 2000.0f;
     }
     return o;
 }
@@ -381,8 +384,8 @@ double percentile(std::vector<float> values, double p) {
 }
 
 // The chart as the window holds it: the form's settings, the window's chart size, the margin and
-// second Y scale of the channel count.
-void prepareChart(TPlotChart& chart, int channels) {
+// second Y scale of the channel count, the X axis of "Zeit".
+void prepareChart(TPlotChart& chart, int channels, bool timeAxis) {
     chart.ApplyFormChartSettings();
     chart.SetHeadless(true);
     chart.resize(585, 361);
@@ -393,6 +396,10 @@ void prepareChart(TPlotChart& chart, int channels) {
     if (channels == 2) {
         chart.SetMarginLeft(160);
         chart.Scale2Y().SetVisible(true);
+    }
+    if (timeAxis) {
+        chart.Scale1X().SetCaption("Zeit [s]");
+        chart.Scale1X().SetDecPlaces(-2);
     }
 }
 
@@ -465,7 +472,7 @@ int runRecord(int argc, char** argv) {
         std::setvbuf(stdout, nullptr, _IOLBF, 0); // status lines reach a pipe as they change
     }
     TPlotChart chart;
-    prepareChart(chart, o.settings.ChannelCount);
+    prepareChart(chart, o.settings.ChannelCount, o.settings.TimeAxis);
     std::unique_ptr<TSerialComm> comm;
     MainThreadInvoker invoker;
     if (!o.port.empty()) {

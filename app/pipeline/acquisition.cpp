@@ -206,12 +206,23 @@ void Acquisition::ResetFilters() {
 }
 
 void Acquisition::addItems() {
-    const double n = static_cast<double>(SampleCount);
+    double x = static_cast<double>(SampleCount);
+    double prevX = x - 1;
+    double firstX = 0; // with "Tics" sample 1 stands at X 0
+    if (TimeAxis) {
+        if (PerfFrequency == 0) {
+            throw EZeroDivide();
+        }
+        prevX = SampleCount == 1 ? 0.0 : SampleTime;
+        SampleTime =
+            static_cast<double>(PerfStart - TimeOrigin) / static_cast<double>(PerfFrequency);
+        x = firstX = SampleTime;
+    }
     if (!TrendMode && ChannelCount == 1) {
         if (SampleCount == 1) {
-            m_chart.AddMoveTo(0, Value1);
+            m_chart.AddMoveTo(firstX, Value1);
         } else {
-            m_chart.AddDrawTo(n, Value1);
+            m_chart.AddDrawTo(x, Value1);
         }
         return;
     }
@@ -221,17 +232,21 @@ void Acquisition::addItems() {
     }
     m_chart.SetActiveLayer(1);
     m_chart.SetDataColor(kChannel1Color);
-    m_chart.AddLine(n - 1, PrevValue1, n, Value1);
+    m_chart.AddLine(prevX, PrevValue1, x, Value1);
     PrevValue1 = Value1;
     if (ChannelCount == 2) {
         m_chart.SetActiveLayer(2);
         m_chart.SetDataColor(kChannel2Color);
-        m_chart.AddLine(n - 1, PrevValue2, n, Value2);
+        m_chart.AddLine(prevX, PrevValue2, x, Value2);
         PrevValue2 = Value2;
     }
 }
 
 void Acquisition::scrollTrend() {
+    if (TimeAxis) {
+        scrollTrendByTime();
+        return;
+    }
     if (static_cast<double>(XMax) - 20 >= static_cast<double>(TrendCount)) {
         ++TrendCount;
         return;
@@ -243,6 +258,29 @@ void Acquisition::scrollTrend() {
         m_chart.DeleteFirstItem();
         m_chart.SetLayerRange(2, m_chart.Scale2X().RangeLow() + 1, m_chart.Scale2Y().RangeLow(),
                               m_chart.Scale2X().RangeHigh() + 1, m_chart.Scale2Y().RangeHigh());
+    }
+}
+
+void Acquisition::scrollTrendByTime() {
+    // The window is XMax seconds wide and the newest sample stands a hundredth of it left of the
+    // right edge, as sample n stands 20 of 2000 samples left of it with "Tics". Once it is
+    // full, a sample whose time falls out to the left goes with its items (a segment ends at
+    // its sample's time, the channels of a sample share it): none, one or several per line, all
+    // of them after a pause longer than the window but the newest sample's.
+    const double width = static_cast<double>(XMax);
+    const double high = SampleTime + std::max(width, 0.0) / 100;
+    if (high <= width) {
+        return;
+    }
+    const double low = high - width;
+    while (m_chart.ItemCount() > 0 && m_chart.Item(0).X2 < low && m_chart.Item(0).X2 < SampleTime) {
+        m_chart.DeleteFirstItem();
+    }
+    m_chart.SetLayerRange(1, low, m_chart.Scale1Y().RangeLow(), high,
+                          m_chart.Scale1Y().RangeHigh());
+    if (ChannelCount == 2) {
+        m_chart.SetLayerRange(2, low, m_chart.Scale2Y().RangeLow(), high,
+                              m_chart.Scale2Y().RangeHigh());
     }
 }
 
@@ -293,6 +331,7 @@ void Acquisition::StartCounters() {
     RedrawCount = 0;
     RedrawPace = 1;
     ResetFilters();
+    SampleTime = 0.0;
     m_host.SetLabel10("");
 }
 
@@ -305,6 +344,7 @@ void Acquisition::StartArm() {
     m_chart.SetActiveLayer(1);
     m_chart.ClearItems();
     LineBuffer.clear();
+    TimeOrigin = PerfCounter();
 }
 
 void Acquisition::StopState() {
@@ -336,6 +376,7 @@ void Acquisition::Start(const AcquisitionSettings& settings) {
     SetChannels(settings.ChannelCount);
     TrendMode = settings.TrendMode;
     DynGraph = settings.DynGraph;
+    TimeAxis = settings.TimeAxis;
     StartClear();
     StartCounters();
     Factor1 = settings.Factor1;

@@ -34,9 +34,10 @@ struct AcquisitionSettings {
     float Y1Max = 10.0f;
     float Y2Min = 0.0f;
     float Y2Max = 10.0f;
-    float XMax = 1000.0f; // 2000 when Trend is checked in the window
+    float XMax = 1000.0f; // 2000 when Trend is checked in the window; 10 (seconds) with TimeAxis
     FilterSpec Filter1{}; // "Kein Filter" unless chosen
     FilterSpec Filter2{};
+    bool TimeAxis = false; // X-Achse "Zeit" instead of "Tics"
 };
 
 class Acquisition {
@@ -82,6 +83,13 @@ public:
     std::int64_t PerfStart = 0;
     std::int64_t PerfEnd = 0;
     float ProcessTimeMs = 0.0f;
+    // X-Achse "Zeit": a sample's X is SampleTime, the seconds from TimeOrigin (the counter at
+    // StartArm) to its line's PerfStart, instead of its number; XMax is then in seconds and the
+    // trend window holds the samples of the last XMax seconds. Pacing and the memory maximum
+    // still count samples.
+    bool TimeAxis = false;
+    std::int64_t TimeOrigin = 0;
+    double SampleTime = 0.0; // X of the newest sample with TimeAxis
 
     // The high-resolution counter, in PerfFrequency ticks (steady_clock nanoseconds by default).
     // Tests replace it to make the time texts predictable.
@@ -127,7 +135,8 @@ public:
     void StartCounters();
     // ApplyLayerRanges: SetLayerRange of layers 1 and 2 from XMax, Y1Min..Y2Max (Start, Reset).
     void ApplyLayerRanges();
-    // StartArm: SetActiveLayer(1), ClearItems again, empty LineBuffer (TermMatched is kept).
+    // StartArm: SetActiveLayer(1), ClearItems again, empty LineBuffer (TermMatched is kept),
+    // TimeOrigin from PerfCounter: the run's time 0, just before the port opens.
     void StartArm();
     // The state Stop resets: RedrawCount 0, MemoryMaxReached off, TrendMode off.
     void StopState();
@@ -160,6 +169,7 @@ private:
     void filterValues();
     void addItems();
     void scrollTrend();
+    void scrollTrendByTime();
     void pace();
     void repaint();
     float scaled(std::string_view text, float factor, float offset);

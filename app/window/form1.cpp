@@ -39,8 +39,6 @@ const char* const kDynGraphInfo =
     "Puffer-Samples.\r\nDer Puffer-Status und die von der Skalierung der\r\nMesswerte und den "
     "Grafik-Routinen benötigte Zeit\r\nwird in der Statuszeile angezeigt.";
 
-const char* const kLaterVersion = "Für eine spätere Version vorgesehen";
-
 } // namespace
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
@@ -224,15 +222,6 @@ void TForm1::DynGraphCheckBoxClick() {
 
 void TForm1::InfoButtonClick() {
     ::ShowMessage(QString::fromUtf8(kDynGraphInfo));
-}
-
-void TForm1::RadioButton2Click() {
-    ::ShowMessage(QString::fromUtf8(kLaterVersion));
-    SetCheckedFromCode(RadioButton1, true);
-}
-
-void TForm1::DatenExportimCSVFormat1Click() {
-    ::ShowMessage(QString::fromUtf8(kLaterVersion));
 }
 
 void TForm1::SetSampleRate(std::optional<double> rate) {

@@ -200,6 +200,7 @@ public:
     void CH2RadioButtonClick();
     void DynGraphCheckBoxClick();
     void InfoButtonClick();
+    void RadioButton1Click();
     void RadioButton2Click();
     void DatenExportimCSVFormat1Click();
     void FourierAnalyse1Click();
@@ -253,6 +254,7 @@ private:
     void setMainMenuEnabled(bool enabled);
     void setBusy(bool busy);
     void applyCaptions();
+    void setTimeAxis(bool time);
     // form1acquisition.cpp
     void setUpSerialComm();
     void shutDownSerialComm();

@@ -238,7 +238,8 @@ void TForm1::TrendCheckBoxClick() {
         SetCheckedFromCode(NormalRadioButton, false);
         SetCheckedFromCode(ZoomRadioButton, false);
         ZoomRadioButton->setEnabled(false);
-        GraphXmaxEdit->setText(QStringLiteral("2000"));
+        GraphXmaxEdit->setText(m_acquisition->TimeAxis ? QStringLiteral("10")
+                                                       : QStringLiteral("2000"));
         ResetAxisButtonClick();
         m_acquisition->TrendMode = true;
     } else {
@@ -250,6 +251,26 @@ void TForm1::TrendCheckBoxClick() {
         m_acquisition->TrendMode = false;
         ResetAxisButtonClick();
     }
+}
+
+void TForm1::RadioButton1Click() {
+    setTimeAxis(false);
+}
+
+void TForm1::RadioButton2Click() {
+    setTimeAxis(true);
+}
+
+void TForm1::setTimeAxis(bool time) {
+    m_acquisition->TimeAxis = time;
+    // Seconds need decimals where a sample number has none; the X max field takes the axis's
+    // default, applied at once as the Trend check box does.
+    PlotChart1->Scale1X().SetCaption(time ? "Zeit [s]" : "Anzahl Samples");
+    PlotChart1->Scale1X().SetDecPlaces(time ? -2 : 0);
+    GraphXmaxEdit->setText(time                         ? QStringLiteral("10")
+                           : TrendCheckBox->isChecked() ? QStringLiteral("2000")
+                                                        : QStringLiteral("1000"));
+    ResetAxisButtonClick();
 }
 
 void TForm1::Ch1RadioButtonClick() {

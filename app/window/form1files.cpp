@@ -1,19 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The "Datei" commands: bitmap export, saving and loading a session, through the two file
-// dialogs (or the runner tests install instead).
+// The "Datei" commands: bitmap export, saving and loading a session, the CSV export, through
+// the two file dialogs (or the runner tests install instead).
 
 #include "app/window/form1.h"
 
+#include "app/pipeline/csvexport.h"
 #include "chart/control/plotchart.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QRadioButton>
 
 namespace {
 
 const char* const kBitmapFilter = "Graphic Files (*.bmp)|*.BMP";
 const char* const kSessionFilter = "Plotmira Files (*.pmx)|*.PMX";
+const char* const kCsvFilter = "CSV-Dateien (*.csv)|*.CSV";
 
 // The chart takes file names as the file system spells them.
 std::string fileSystemName(const QString& name) {
@@ -66,4 +69,16 @@ void TForm1::ErfassungladenClick() {
         return;
     }
     PlotChart1->LoadItemsFromFile(fileSystemName(name), true);
+}
+
+void TForm1::DatenExportimCSVFormat1Click() {
+    const QString name = runFileDialog(
+        {FileDialogRequest::Kind::Save, QStringLiteral(".csv"), QString::fromUtf8(kCsvFilter)});
+    if (name.isEmpty()) {
+        return;
+    }
+    // The same writer as plotmira-cli export; the first column follows the X-Achse choice.
+    ExportItemsCsv(PlotChart1->Items(),
+                   RadioButton2->isChecked() ? CsvXAxis::Time : CsvXAxis::Samples,
+                   fileSystemName(name));
 }

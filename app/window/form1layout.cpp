@@ -416,6 +416,7 @@ void TForm1::connectHandlers() {
     onToggle(ZoomRadioButton, &TForm1::ZoomRadioButtonClick, true);
     onToggle(Ch1RadioButton, &TForm1::Ch1RadioButtonClick, true);
     onToggle(CH2RadioButton, &TForm1::CH2RadioButtonClick, true);
+    onToggle(RadioButton1, &TForm1::RadioButton1Click, true);
     onToggle(RadioButton2, &TForm1::RadioButton2Click, true);
 
     const auto onTrigger = [this](QAction* action, void (TForm1::*handler)()) {

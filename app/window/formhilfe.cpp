@@ -32,9 +32,14 @@ constexpr Section kSections[] = {
      "Die beiden Werte werden als Text gesendet, durch ein Semikolon getrennt und mit\n"
      "CR + LF (ASC 13 und ASC 10) abgeschlossen.\n"
      "Beispiel: 123.45;-6.7<CR><LF>"},
-    {"X-Achse", "Die X-Achse ist nicht zeitbasiert. Sie zählt die empfangenen Messwerte bzw.\n"
-                "Messwertpaare. Eine zeitlich skalierte X-Achse ist für eine spätere Version\n"
-                "vorgesehen."},
+    {"X-Achse",
+     "Mit \"Tics\" zählt die X-Achse die empfangenen Messwerte bzw. Messwertpaare.\n"
+     "Mit \"Zeit\" zeigt sie die Sekunden seit Start (\"Zeit [s]\", Graph X max in\n"
+     "Sekunden, Vorgabe 10). Jeder Messwert steht bei dem Zeitpunkt, zu dem der PC seine\n"
+     "Zeile verarbeitet hat; Zeilen, die in einem Block ankommen, erhalten daher fast\n"
+     "dieselbe Zeit. Im Trend-Modus zeigt die Grafik die letzten X max Sekunden.\n"
+     "Datei / Daten-Export im CSV-Format schreibt die Messwerte der Grafik mit der\n"
+     "Sample-Nummer bzw. der Zeit in Sekunden in der ersten Spalte."},
     {"Limitierungen ",
      "Die bei den aktuellen Einstellungen zulässigen Datenraten werden oben rechts im\n"
      "Fenster angezeigt. Damit die Grafik auch bei hohen Datenraten bedienbar bleibt,\n"

@@ -396,7 +396,7 @@ TEST_F(RecordTest, HelpDescribesTheOptions) {
     const std::string out = readFile(dir / "cli.out");
     for (const char* option : {"--port", "--baud", "--input", "--block", "--channels", "--trend",
                                "--dyngraph", "--count", "--seconds", "--bmp", "--xmax", "--filter1",
-                               "--filter2", "--rate", "bandstop:ORDER:FLO:FHI"}) {
+                               "--filter2", "--rate", "bandstop:ORDER:FLO:FHI", "--time"}) {
         EXPECT_NE(out.find(option), std::string::npos) << option;
     }
 }
@@ -529,6 +529,81 @@ TEST_F(RecordTest, BitmapIsWritten) {
     const std::string bmp = readFile(dir / "run.bmp");
     ASSERT_GT(bmp.size(), 54u);
     EXPECT_EQ(bmp.substr(0, 2), "BM");
+}
+
+// ---- X-Achse "Zeit" ---------------------------------------------------------------------------
+
+// Against the simulator: every sample stands at its seconds since Start, never earlier than the
+// one before and never later than the run lasted; export --time gives the same times.
+TEST_F(RecordTest, TimeRunGivesEachSampleItsSecondsSinceStart) {
+    if (kSim.empty()) {
+        GTEST_SKIP() << "plotmira-sim is not built";
+    }
+    Process sim = simulate(10, {"--count", "400", "--rate", "2000", "--channels", "2", "--wave",
+                                "ramp", "--wait-reader"});
+    const auto began = std::chrono::steady_clock::now();
+    const int status = record({"--port", (dir / "ports" / "COM10").string(), "--channels", "2",
+                               "--time", "--count", "400", "-o", (dir / "run.pmx").string()});
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    EXPECT_EQ(waitFor(sim, std::chrono::seconds(30)), 0);
+    ASSERT_EQ(status, 0) << readFile(dir / "cli.err");
+
+    const std::vector<ChartItem> items = readSession(dir / "run.pmx");
+    ASSERT_EQ(items.size(), 800u);
+    double previous = 0.0;
+    for (std::size_t i = 0; i < items.size(); i += 2) {
+        for (std::size_t k = i; k < i + 2; ++k) {
+            ASSERT_EQ(items[k].Kind, ikLine) << k;
+            ASSERT_EQ(items[k].Layer, k == i ? 1 : 2) << k;
+            ASSERT_EQ(items[k].X, previous) << k; // from the sample before (Start for the first)
+            ASSERT_EQ(items[k].X2, items[i].X2) << k; // one time for both channels
+        }
+        ASSERT_GE(items[i].X2, previous) << i;
+        previous = items[i].X2;
+    }
+    EXPECT_GT(items.front().X2, 0.0);
+    EXPECT_LE(items.back().X2, wall);
+    // 400 lines at 2000 a second take about 0.2 s.
+    EXPECT_GT(items.back().X2 - items.front().X2, 0.1);
+
+    Process exporter = spawn(
+        {kCli, "export", (dir / "run.pmx").string(), "-o", (dir / "run.csv").string(), "--time"},
+        dir / "export.out", dir / "export.err");
+    ASSERT_EQ(waitFor(exporter, std::chrono::seconds(30)), 0) << readFile(dir / "export.err");
+    const std::string csv = readFile(dir / "run.csv");
+    ASSERT_EQ(csv.rfind("time_s,channel1,channel2\n", 0), 0u) << csv.substr(0, 40);
+    std::size_t row = csv.find('\n') + 1;
+    for (std::size_t i = 0; i < items.size(); i += 2) {
+        ASSERT_EQ(std::strtod(csv.c_str() + row, nullptr), items[i].X2) << i;
+        row = csv.find('\n', row) + 1;
+    }
+    EXPECT_EQ(row, csv.size());
+}
+
+// Trend with "Zeit": the simulator sends bursts half a second apart into a window of a quarter
+// second, so each burst's first line pushes the burst before it out of the window.
+TEST_F(RecordTest, TimeTrendDeletesWhatAPauseMovesOutOfTheWindow) {
+    if (kSim.empty()) {
+        GTEST_SKIP() << "plotmira-sim is not built";
+    }
+    Process sim = simulate(11, {"--count", "100", "--rate", "40", "--fault", "burst", "--burst",
+                                "20", "--wait-reader"});
+    const int status =
+        record({"--port", (dir / "ports" / "COM11").string(), "--time", "--trend", "--xmax", "0,25",
+                "--count", "100", "-o", (dir / "run.pmx").string()});
+    EXPECT_EQ(waitFor(sim, std::chrono::seconds(30)), 0);
+    ASSERT_EQ(status, 0) << readFile(dir / "cli.err");
+
+    const std::vector<ChartItem> items = readSession(dir / "run.pmx");
+    ASSERT_FALSE(items.empty());
+    EXPECT_LE(items.size(), 20u); // nothing of an earlier burst is left
+    const double newest = items.back().X2;
+    for (const ChartItem& item : items) {
+        EXPECT_GE(item.X2, newest - 0.25);
+    }
+    // The oldest kept segment leads in from the last sample before the pause.
+    EXPECT_LT(items.front().X, newest - 0.4);
 }
 
 } // namespace

@@ -142,6 +142,44 @@ TEST_F(CsvExportTest, EmptyRecordingIsTheHeaderAlone) {
     EXPECT_EQ(SamplesToCsv(RecoverSamples({})), "sample,channel1\n");
 }
 
+// "Zeit" recordings: the first column is each sample's time (the end of its item); samples of
+// one block may share a time and still stay apart.
+TEST_F(CsvExportTest, TimeRecordingsGiveEachSamplesTimeUnderTimeS) {
+    const std::vector<ChartItem> oneChannel = {
+        item(ikMoveTo, 1, 0.5, 1.5),
+        item(ikDrawTo, 1, 0.75, -2),
+        item(ikDrawTo, 1, 2, 3.25),
+    };
+    EXPECT_EQ(SamplesToCsv(RecoverSamples(oneChannel, CsvXAxis::Time)),
+              "time_s,channel1\n0.5,1.5\n0.75,-2\n2,3.25\n");
+
+    const double t = 1.000000123; // a time needs every digit of a double
+    const std::vector<ChartItem> twoChannels = {
+        item(ikLine, 1, 0, 1, t, 1),   item(ikLine, 2, 0, 10, t, 10),
+        item(ikLine, 1, t, 1, t, 2),   item(ikLine, 2, t, 10, t, 20), // the same block
+        item(ikLine, 1, t, 2, 2.5, 3),
+    };
+    const RecordedSamples r = RecoverSamples(twoChannels, CsvXAxis::Time);
+    EXPECT_EQ(r.Skipped, 0u);
+    EXPECT_EQ(SamplesToCsv(r), "time_s,channel1,channel2\n"
+                               "1.000000123,1,10\n1.000000123,2,20\n2.5,3,\n");
+    EXPECT_EQ(std::strtod(FormatSampleTime(t).c_str(), nullptr), t);
+
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const std::vector<ChartItem> foreign = {
+        item(ikDrawTo, 1, -0.5, 1),   // before Start
+        item(ikDrawTo, 1, nan, 1),    // no time
+        item(ikLine, 1, 2, 1, 1, 1),  // runs backwards
+        item(ikLine, 3, 0, 1, 1, 1),  // layer 3
+        item(ikDrawTo, 1, 1.25, 0.1), // not a single-precision value
+        item(ikLine, 1, 1.25, 1, 1.5, 4),
+    };
+    const RecordedSamples f = RecoverSamples(foreign, CsvXAxis::Time);
+    EXPECT_EQ(f.Skipped, 5u);
+    EXPECT_EQ(SamplesToCsv(f), "time_s,channel1\n1.5,4\n");
+    EXPECT_EQ(SamplesToCsv(RecoverSamples({}, CsvXAxis::Time)), "time_s,channel1\n");
+}
+
 // Every text reads back (strtof) to exactly the value, uses "." and is no longer than needed.
 // A shorter export over a longer one leaves no old tail (no half row at the end); one that fails
 // midway (a full disk) keeps the old file as it was and leaves nothing beside it.

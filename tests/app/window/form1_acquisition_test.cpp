@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -63,6 +64,33 @@ TEST_F(Acquiring, StartPlotsWhatTheDeviceSendsAndStopReturnsToIdle) {
     QTest::qWait(50);
     EXPECT_EQ(Acq().SampleCount, 3); // nothing is read after Stop
     EXPECT_TRUE(Messages.empty());   // the window closed the port, no device failed
+}
+
+// With "Zeit" a sample's X is the seconds from Start to its line's processing.
+TEST_F(Acquiring, ZeitPlotsEachSampleAtItsSecondsSinceStart) {
+    auto device = Device();
+    QTest::mouseClick(Form->RadioButton2, Qt::LeftButton);
+    const auto started = std::chrono::steady_clock::now();
+    QTest::mouseClick(Form->StartButton, Qt::LeftButton);
+    ASSERT_TRUE(Exceptions.empty()) << Exceptions[0].toStdString();
+    device->Write("1\r\n2\r\n");
+    ASSERT_TRUE(WaitFor([&] { return Acq().SampleCount == 2; }));
+    QTest::qWait(250);
+    device->Write("3\r\n");
+    ASSERT_TRUE(WaitFor([&] { return Acq().SampleCount == 3; }));
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    QTest::mouseClick(Form->StopButton, Qt::LeftButton);
+
+    TPlotChart& chart = *Form->PlotChart1;
+    ASSERT_EQ(chart.ItemCount(), 3);
+    EXPECT_EQ(chart.Item(0).Kind, ikMoveTo);
+    EXPECT_GT(chart.Item(0).X, 0.0);
+    EXPECT_GE(chart.Item(1).X, chart.Item(0).X);
+    EXPECT_GE(chart.Item(2).X - chart.Item(1).X, 0.24);
+    EXPECT_LE(chart.Item(2).X, wall);
+    EXPECT_EQ(chart.Scale1X().Caption(), "Zeit [s]");
+    EXPECT_EQ(chart.Scale1X().RangeHigh(), 10.0);
 }
 
 TEST_F(Acquiring, FieldsWithEitherSeparatorScaleTheSamples) {

@@ -23,8 +23,6 @@ namespace {
 
 using Handlers = Form1Test;
 
-const QString kLaterVersion = QString::fromUtf8("Für eine spätere Version vorgesehen");
-
 TEST_F(Handlers, TwoChannelsWidenTheMarginShowTheSecondAxisAndHalveTheMemory) {
     QTest::mouseClick(Form->CH2RadioButton, Qt::LeftButton);
     EXPECT_EQ(Acq().ChannelCount, 2);
@@ -115,16 +113,38 @@ TEST_F(Handlers, GridAndDynGraphFollowTheirCheckBoxes) {
     EXPECT_FALSE(Acq().DynGraph);
 }
 
-TEST_F(Handlers, ZeitAndTheOtherLaterEntriesArePlannedForALaterVersion) {
+// "Zeit" measures X in seconds: caption, X max default 10 (also when Trend is checked), ranges
+// applied at once; "Tics" brings the sample count and its default back.
+TEST_F(Handlers, ZeitMeasuresTheXAxisInSecondsAndTicsCountsSamplesAgain) {
+    TScaleProps& x = Form->PlotChart1->Scale1X();
     QTest::mouseClick(Form->RadioButton2, Qt::LeftButton);
-    ASSERT_EQ(Messages.size(), 1u);
-    EXPECT_EQ(Messages[0], kLaterVersion);
-    EXPECT_TRUE(Form->RadioButton1->isChecked());
-    EXPECT_FALSE(Form->RadioButton2->isChecked());
+    EXPECT_TRUE(Messages.empty());
+    EXPECT_TRUE(Form->RadioButton2->isChecked());
+    EXPECT_FALSE(Form->RadioButton1->isChecked());
+    EXPECT_TRUE(Acq().TimeAxis);
+    EXPECT_EQ(x.Caption(), "Zeit [s]");
+    EXPECT_EQ(Form->GraphXmaxEdit->text(), QStringLiteral("10"));
+    EXPECT_EQ(x.RangeHigh(), 10.0);
+    EXPECT_EQ(Form->PlotChart1->Scale2X().RangeHigh(), 10.0);
+    EXPECT_LT(x.DecPlaces(), 0); // automatic: a second has tenths
+    QTest::mouseClick(Form->TrendCheckBox, Qt::LeftButton);
+    EXPECT_EQ(Form->GraphXmaxEdit->text(), QStringLiteral("10"));
+    EXPECT_EQ(x.RangeHigh(), 10.0);
 
-    Form->DatenExportimCSVFormat1->trigger();
-    ASSERT_EQ(Messages.size(), 2u);
-    EXPECT_EQ(Messages[1], kLaterVersion);
+    QTest::mouseClick(Form->RadioButton1, Qt::LeftButton);
+    EXPECT_FALSE(Acq().TimeAxis);
+    EXPECT_EQ(x.Caption(), "Anzahl Samples");
+    EXPECT_EQ(x.DecPlaces(), 0);
+    EXPECT_EQ(Form->GraphXmaxEdit->text(), QStringLiteral("2000")); // Trend is checked
+    EXPECT_EQ(x.RangeHigh(), 2000.0);
+    QTest::mouseClick(Form->TrendCheckBox, Qt::LeftButton);
+    QTest::mouseClick(Form->RadioButton2, Qt::LeftButton);
+    QTest::mouseClick(Form->RadioButton1, Qt::LeftButton);
+    EXPECT_EQ(Form->GraphXmaxEdit->text(), QStringLiteral("1000"));
+    EXPECT_EQ(x.RangeHigh(), 1000.0);
+    EXPECT_TRUE(Messages.empty());
+    EXPECT_TRUE(Exceptions.empty());
+    expectIdle(*Form);
 }
 
 TEST_F(Handlers, InfoButtonExplainsTheDynamicGraph) {

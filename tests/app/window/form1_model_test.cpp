@@ -121,7 +121,7 @@ const char* actName(Act act) {
     case Act::DynGraph:
         return "Dynam.Graph. Ein";
     case Act::Zeit:
-        return "Zeit";
+        return "Zeit, then Tics";
     case Act::Type:
         return "type";
     case Act::Save:
@@ -772,15 +772,27 @@ private:
             click(f.DynGraphCheckBox);
             break;
         case Act::Zeit:
+            // "Zeit" and back to "Tics": each sets the X max field to its default and applies
+            // it as Reset does.
             if (m.Group1En) {
-                m.Messages.push_back("Für eine spätere Version vorgesehen");
+                m.Texts["GraphXmaxEdit"] = "10";
+                modelReset();
+                m.Texts["GraphXmaxEdit"] = m.TrendChecked ? "2000" : "1000";
+                modelReset();
             }
             click(f.RadioButton2);
+            click(f.RadioButton1);
             break;
         case Act::LaterMenu:
             if (m.MenusEn) {
-                m.Messages.push_back("Für eine spätere Version vorgesehen");
+                m_nextFile = filePath("c", 0, ".csv");
+                QFile::remove(m_nextFile);
                 f.DatenExportimCSVFormat1->trigger();
+                QFile csv(m_nextFile);
+                if (!csv.open(QIODevice::ReadOnly) ||
+                    !csv.readLine().startsWith("sample,channel1")) {
+                    return "the CSV export was not written";
+                }
             }
             break;
         case Act::Type: {

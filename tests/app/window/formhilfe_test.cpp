@@ -43,7 +43,7 @@ TEST(FormHilfe, TextHasFiveUnderlinedSectionsInOrder) {
     }
     // Statements the sections must carry.
     for (const char* needle :
-         {"ASC 13 und ASC 10", "Semikolon", "spätere Version", "keine Werte verloren",
+         {"ASC 13 und ASC 10", "Semikolon", "Zeit [s]", "keine Werte verloren",
           "Die Bedeutung von Xmax", "Grafik Pan und Zoom", "Nach der Datenerfassung", "100.000"}) {
         EXPECT_TRUE(text.contains(QString::fromUtf8(needle))) << needle;
     }
