@@ -42,6 +42,22 @@ void TCustomPlotChart::openPaintGate() {
     }
 }
 
+void TCustomPlotChart::SetPixelRatio(double ratio) {
+    m_pixelRatio = ratio > 0 ? ratio : 0;
+}
+
+double TCustomPlotChart::PixelRatio() const {
+    if (m_pixelRatio > 0) {
+        return m_pixelRatio;
+    }
+    return m_headless ? 1.0 : devicePixelRatioF();
+}
+
+PlotSurface& TCustomPlotChart::surface() {
+    m_surface->SetPixelRatio(PixelRatio());
+    return *m_surface;
+}
+
 void TCustomPlotChart::syncControlSize() {
     if (width() != Width() || height() != Height()) {
         const bool suspended = PaintSuspended();
@@ -57,29 +73,29 @@ void TCustomPlotChart::Paint() {
         return;
     }
     syncControlSize();
-    m_surface->FullRepaint(palette());
+    surface().FullRepaint(palette());
 }
 
 void TCustomPlotChart::PaintPlotBackground() {
-    m_surface->BlankPlot(palette());
+    surface().BlankPlot(palette());
 }
 
 void TCustomPlotChart::RepaintPlot() {
     syncControlSize();
-    m_surface->RepaintPlot(palette());
+    surface().RepaintPlot(palette());
 }
 
 void TCustomPlotChart::PaintItemsOver(bool withGrid) {
     syncControlSize();
-    m_surface->RepaintItems(palette(), withGrid);
+    surface().RepaintItems(palette(), withGrid);
 }
 
 void TCustomPlotChart::PlotAreaChanged() {
-    m_surface->PlotAreaChanged();
+    surface().PlotAreaChanged();
 }
 
 void TCustomPlotChart::Present(const QImage& image, int x, int y) {
-    scheduleScreenUpdate(m_surface->Present(image, x, y));
+    scheduleScreenUpdate(surface().Present(image, x, y));
 }
 
 void TCustomPlotChart::PaintItems(Canvas& canvas, int DX, int SkipGrid, bool Monochrome, int DY) {
@@ -140,7 +156,11 @@ void TCustomPlotChart::scheduleScreenUpdate(const QRect& area) {
     if (m_inPaintEvent) {
         return; // the paint under way shows the picture
     }
-    update(area);
+    const double ratio = m_surface->PixelRatio();
+    update(ratio == 1.0 ? area
+                        : QRectF(area.x() / ratio, area.y() / ratio, area.width() / ratio,
+                                 area.height() / ratio)
+                              .toAlignedRect());
 }
 
 void TCustomPlotChart::paintEvent(QPaintEvent*) {
@@ -158,9 +178,10 @@ void TCustomPlotChart::paintEvent(QPaintEvent*) {
     m_presentPending = false;
     QPainter painter(this);
     const QImage& shown = ShownImage();
+    const double ratio = m_surface->PixelRatio();
     if (shown.isNull()) {
         painter.fillRect(rect(), palette().color(QPalette::Window));
-    } else {
+    } else if (ratio == 1.0) {
         painter.drawImage(0, 0, shown);
         if (shown.width() < width()) {
             painter.fillRect(shown.width(), 0, width() - shown.width(), height(),
@@ -169,6 +190,18 @@ void TCustomPlotChart::paintEvent(QPaintEvent*) {
         if (shown.height() < height()) {
             painter.fillRect(0, shown.height(), width(), height() - shown.height(),
                              palette().color(QPalette::Window));
+        }
+    } else {
+        // The picture has the screen's pixels: drawn one to one, it fills its logical size.
+        const QRectF target(0, 0, shown.width() / ratio, shown.height() / ratio);
+        painter.drawImage(target, shown);
+        const QColor window = palette().color(QPalette::Window);
+        if (target.width() < width()) {
+            painter.fillRect(QRectF(target.width(), 0, width() - target.width(), height()), window);
+        }
+        if (target.height() < height()) {
+            painter.fillRect(QRectF(0, target.height(), width(), height() - target.height()),
+                             window);
         }
     }
     m_mouse->paintOverlay(painter);
@@ -236,7 +269,7 @@ void TCustomPlotChart::ExportBitmap(const std::string& FileName, bool Monochrome
         if (Monochrome) {
             ExportColours::Monochrome().ApplyTo(*this);
         }
-        WriteBmp(m_surface->RenderForExport(palette(), Monochrome), BitmapFileName(FileName));
+        WriteBmp(surface().RenderForExport(palette(), Monochrome), BitmapFileName(FileName));
     } catch (...) {
         restore();
         throw;

@@ -10,6 +10,10 @@
 // nothing; Redraw, RedrawItems, SuspendPaint(false) and the platform's paint requests (show,
 // resize, expose) do. The chart can paint without a screen: SetHeadless(true) makes it count as
 // showing while it is never shown (the render tool and the benchmarks use this).
+//
+// On a scaled screen (device pixel ratio r ≠ 1) the chart is drawn at the screen's own pixels:
+// laid out as at ratio 1, every length scaled by r (see surface/plotsurface.h). Its images then
+// have about Width() · r × Height() · r pixels; the bitmap export stays at ratio 1.
 
 #include "chart/control/chartmouse.h"
 #include "chart/control/draw/canvas.h"
@@ -54,7 +58,7 @@ public:
     // Copies `image` onto the shown picture at (x, y) and schedules the widget's repaint of what
     // changed. The window paces its repaints to the display's frames.
     virtual void Present(const QImage& image, int x, int y);
-    // The picture the widget shows (the last presented state), Width() × Height().
+    // The picture the widget shows (the last presented state), at the pixel ratio's size.
     const QImage& ShownImage() const;
     const QImage& ChartImage() const;
     // The plot image; looking at it changes nothing.
@@ -79,6 +83,11 @@ public:
     // The name the export writes: the directory part kept, the file-name part cut at its first
     // "." and ".bmp" appended ("data/run.1.txt" → "data/run.bmp", ".x" → ".bmp").
     static std::string BitmapFileName(const std::string& FileName);
+
+    // The device pixel ratio the chart draws at: 0 (the default) follows the screen, where a
+    // headless chart has ratio 1.
+    void SetPixelRatio(double ratio);
+    double PixelRatio() const;
 
     // ---- Headless use -----------------------------------------------------------------------
     // Headless: the chart paints although it is never shown; this also opens the paint gate as
@@ -119,6 +128,8 @@ protected:
 
 private:
     void syncControlSize();
+    // The surface, at the present pixel ratio.
+    PlotSurface& surface();
     void openPaintGate();
     // Hands what the surface changed on the shown picture to the screen.
     void scheduleScreenUpdate(const QRect& area);
@@ -130,6 +141,7 @@ private:
     // A repaint of the widget is due for a presented picture (not a platform request).
     bool m_presentPending = false;
     bool m_inPaintEvent = false;
+    double m_pixelRatio = 0; // 0: the screen's
     // The area not yet handed to update().
     QRect m_screenDue;
 };

@@ -2,6 +2,7 @@
 #include "chart/control/surface/chartimagecache.h"
 
 #include "chart/control/draw/axispainter.h"
+#include "chart/control/draw/devicecanvas.h"
 #include "chart/control/draw/qpaintercanvas.h"
 #include "chart/control/surface/pixelcopy.h"
 
@@ -14,7 +15,8 @@ bool sameAxis(const AxisDrawing& a, const AxisDrawing& b) {
 
 } // namespace
 
-ChartImageCache::Key ChartImageCache::keyOf(const PlotChartCore& chart, const QPalette& palette) {
+ChartImageCache::Key ChartImageCache::keyOf(const PlotChartCore& chart, const QPalette& palette,
+                                            double ratio) {
     return Key{chart.Width(),
                chart.Height(),
                chart.MarginLeft(),
@@ -34,13 +36,14 @@ ChartImageCache::Key ChartImageCache::keyOf(const PlotChartCore& chart, const QP
                chart.CaptionAnchorHoriz(),
                chart.CaptionAnchorVert(),
                chart.Font(),
-               palette.cacheKey()};
+               palette.cacheKey(),
+               ratio};
 }
 
 ChartImageCache::Change ChartImageCache::Build(PlotChartCore& chart, const QPalette& palette,
                                                QImage& image, std::uint64_t& imageGeneration,
-                                               bool reuse) {
-    Key key = keyOf(chart, palette);
+                                               bool reuse, double ratio, const QRect& plotArea) {
+    Key key = keyOf(chart, palette, ratio);
     chart.ComputeLayerTransforms();
     // Laying the axes out refreshes their tick lists (the grid needs them) whether or not the
     // image is rebuilt.
@@ -73,7 +76,8 @@ ChartImageCache::Change ChartImageCache::Build(PlotChartCore& chart, const QPale
             }
         }
     };
-    const QSize size(chart.Width(), chart.Height());
+    const QSize size(DeviceCanvas::Extent(chart.Width(), ratio),
+                     DeviceCanvas::Extent(chart.Height(), ratio));
     // Outside the plot area the image still is the chart image of this cache's generation (the
     // plot is laid over the plot area only), so an unchanged chart keeps it as it is.
     if (same && imageGeneration == m_generation && image.size() == size) {
@@ -81,13 +85,9 @@ ChartImageCache::Change ChartImageCache::Build(PlotChartCore& chart, const QPale
         return {};
     }
     // The plot is laid over its rectangle whenever the image was drawn again; what lies below it
-    // there does not matter.
-    const QRect plotArea = chart.PlotWidth() >= 0 && chart.PlotHeight() >= 0
-                               ? QRect(chart.MarginLeft(), chart.MarginTop(), chart.PlotWidth() + 1,
-                                       chart.PlotHeight() + 1)
-                               : QRect();
+    // there does not matter. Patching a part is for ratio 1, where texts are stamped.
     Change change;
-    if (reuse && m_valid && m_key == key && imageGeneration == m_generation &&
+    if (reuse && ratio == 1.0 && m_valid && m_key == key && imageGeneration == m_generation &&
         image.size() == size && image.format() == QImage::Format_RGB32 && image.isDetached() &&
         m_background.size() == size && m_backgroundKey == key) {
         // Only axes changed (a scrolling range): the area they drew and draw is redrawn.
@@ -110,8 +110,8 @@ ChartImageCache::Change ChartImageCache::Build(PlotChartCore& chart, const QPale
         change.Redrawn = true;
         if (m_background.isNull() || m_background.size() != size || !(m_backgroundKey == key)) {
             m_background = QImage(size, QImage::Format_RGB32);
-            QPainterCanvas canvas(m_background, palette);
-            DrawControlBackground(canvas, chart);
+            DeviceCanvas canvas(m_background, palette, ratio);
+            DrawControlBackground(canvas.Get(), chart);
             m_backgroundKey = key;
         }
         // The background's pixels, then the axes over them: what one canvas drawing both gives,
@@ -127,12 +127,12 @@ ChartImageCache::Change ChartImageCache::Build(PlotChartCore& chart, const QPale
                 axes[a] = std::move(m_axes[a]); // the cache's drawing is this image's
             }
         }
-        QPainterCanvas canvas(image, palette);
+        DeviceCanvas canvas(image, palette, ratio);
         if (reuse) {
             canvas.SetTextStamps(&m_texts);
         }
         for (const AxisDrawing& axis : axes) {
-            DrawAxis(canvas, axis);
+            DrawAxis(canvas.Get(), axis);
         }
     }
     keepLayouts();

@@ -8,6 +8,9 @@
 //
 // Without reuse (the uncached reference) every build lays every axis out and draws the whole
 // image with the painter; the pixels are the same either way.
+//
+// At a device pixel ratio r ≠ 1 the image has the screen's pixels (DeviceCanvas): the axes are
+// laid out as at ratio 1 and drawn scaled; a changed image is drawn whole.
 
 #include "chart/control/draw/textstamps.h"
 #include "chart/core/axisdrawing.h"
@@ -33,13 +36,14 @@ public:
         QRect Dirty;
     };
 
-    // Makes `image` (Width × Height) the chart image of the chart's present state outside its
-    // plot area, and refreshes every painted axis's tick list as laying the axes out does (the
+    // Makes `image` the chart image of the chart's present state outside its plot area (`plotArea`,
+    // in the image's pixels), at device pixel ratio `ratio` (DeviceCanvas::Extent of Width and
+    // Height pixels). Refreshes every painted axis's tick list as laying the axes out does (the
     // grid reads them). `imageGeneration` names what `image` holds outside the plot area: a build
-    // of this cache at that generation; the build sets it. With `reuse` false nothing of an
-    // earlier build is reused. Computes the layer transforms.
+    // of this cache at that generation; the build sets it. With `reuse` false nothing of an earlier
+    // build is reused. Computes the layer transforms.
     Change Build(PlotChartCore& chart, const QPalette& palette, QImage& image,
-                 std::uint64_t& imageGeneration, bool reuse);
+                 std::uint64_t& imageGeneration, bool reuse, double ratio, const QRect& plotArea);
 
 private:
     static constexpr int kAxisCount = 2 * ChartLayers::kLayerCount;
@@ -57,9 +61,10 @@ private:
         TCaptionAnchorVert AnchorVert = cavChartTop;
         TChartFont Font;
         qint64 Palette = 0;
+        double Ratio = 1.0;
         bool operator==(const Key&) const = default;
     };
-    static Key keyOf(const PlotChartCore& chart, const QPalette& palette);
+    static Key keyOf(const PlotChartCore& chart, const QPalette& palette, double ratio);
 
     // Redraws `dirty` of `image`: background (outside `plotArea`) and the axes reaching into it
     // (`bounds`: each axis's AxisBounds).

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "chart/control/surface/plotsurface.h"
 
+#include "chart/control/draw/devicecanvas.h"
 #include "chart/control/draw/itempainter.h"
 #include "chart/control/draw/qpaintercanvas.h"
 #include "chart/control/surface/pixelcopy.h"
@@ -12,9 +13,34 @@
 PlotSurface::PlotSurface(PlotChartCore& chart, Presenter presenter)
     : m_chart(chart), m_presenter(std::move(presenter)) {}
 
-QRect PlotSurface::plotPlace() const {
-    return QRect(m_chart.MarginLeft(), m_chart.MarginTop(), std::max(0, m_chart.PlotWidth() + 1),
-                 std::max(0, m_chart.PlotHeight() + 1));
+QRect PlotSurface::plotPlace(double ratio) const {
+    const int left = m_chart.MarginLeft();
+    const int top = m_chart.MarginTop();
+    const int w = std::max(0, m_chart.PlotWidth() + 1);
+    const int h = std::max(0, m_chart.PlotHeight() + 1);
+    if (ratio == 1.0) {
+        return QRect(left, top, w, h);
+    }
+    const int x = DeviceCanvas::Device(left, ratio);
+    const int y = DeviceCanvas::Device(top, ratio);
+    return QRect(x, y, w == 0 ? 0 : DeviceCanvas::Extent(left + w, ratio) - x,
+                 h == 0 ? 0 : DeviceCanvas::Extent(top + h, ratio) - y);
+}
+
+int PlotSurface::device(int v) const {
+    return DeviceCanvas::Device(v, m_ratio);
+}
+
+void PlotSurface::SetPixelRatio(double ratio) {
+    if (ratio == m_ratio) {
+        return;
+    }
+    detachShown(); // the screen keeps its picture until the next one
+    m_ratio = ratio;
+    m_chartImage = QImage();
+    m_plotImage = QImage();
+    m_plotState = PlotState::Drawn;
+    m_renderer.Invalidate();
 }
 
 void PlotSurface::sizePlotImage(QImage& image) const {
@@ -24,17 +50,31 @@ void PlotSurface::sizePlotImage(QImage& image) const {
     }
 }
 
-void PlotSurface::blankPlotImage(const QPalette& palette, QImage& image) const {
-    ItemRenderer::BlankPlotImage(m_chart, palette, image);
-}
-
-void PlotSurface::drawItemsInto(const QPalette& palette, QImage& image, bool withGrid,
-                                bool monochrome) const {
+void PlotSurface::blankPlotImage(const QPalette& palette, QImage& image, double ratio) const {
+    if (ratio == 1.0) {
+        ItemRenderer::BlankPlotImage(m_chart, palette, image);
+        return;
+    }
+    const QSize size = plotPlace(ratio).size();
+    if (image.size() != size || image.format() != QImage::Format_RGB32) {
+        image = size.isEmpty() ? QImage() : QImage(size, QImage::Format_RGB32);
+    }
     if (image.isNull()) {
         return;
     }
-    QPainterCanvas canvas(image, palette);
-    ItemPainter(m_chart, canvas, 0, 0, monochrome).Paint(withGrid);
+    DeviceCanvas canvas(image, palette, ratio, QPoint(m_chart.MarginLeft(), m_chart.MarginTop()));
+    canvas.Get().SetPen(CanvasPen{m_chart.ChartFrameColor(), 1, psSolid});
+    canvas.Get().SetBrush(CanvasBrush{m_chart.ChartColor(), false});
+    canvas.Get().Rectangle(0, 0, m_chart.PlotWidth() + 1, m_chart.PlotHeight() + 1);
+}
+
+void PlotSurface::drawItemsInto(const QPalette& palette, QImage& image, bool withGrid,
+                                bool monochrome, double ratio) const {
+    if (image.isNull()) {
+        return;
+    }
+    DeviceCanvas canvas(image, palette, ratio, QPoint(m_chart.MarginLeft(), m_chart.MarginTop()));
+    ItemPainter(m_chart, canvas.Get(), 0, 0, monochrome).Paint(withGrid);
 }
 
 void PlotSurface::syncPlot() {
@@ -66,7 +106,7 @@ void PlotSurface::detachShown() {
 void PlotSurface::BlankPlot(const QPalette& palette) {
     m_plotState = PlotState::Drawn; // blanked whole: a RenderInChart copy is no longer wanted
     chartLeftPlot();
-    blankPlotImage(palette, m_plotImage);
+    blankPlotImage(palette, m_plotImage, m_ratio);
 }
 
 void PlotSurface::SetCachesEnabled(bool enabled) {
@@ -79,7 +119,8 @@ void PlotSurface::SetCachesEnabled(bool enabled) {
 
 void PlotSurface::buildChartImage(const QPalette& palette) {
     const ChartImageCache::Change change =
-        m_chartCache.Build(m_chart, palette, m_chartImage, m_chartImageGeneration, m_cachesEnabled);
+        m_chartCache.Build(m_chart, palette, m_chartImage, m_chartImageGeneration, m_cachesEnabled,
+                           m_ratio, plotPlace());
     if (change.Redrawn || change.Dirty.intersects(plotPlace())) {
         chartLeftPlot();
     }
@@ -109,9 +150,9 @@ bool PlotSurface::renderIntoChartImage(const QPalette& palette) {
 
 QRect PlotSurface::renderPlotImage(const QPalette& palette) {
     syncPlot();
-    if (!m_cachesEnabled) {
+    if (!m_cachesEnabled || m_ratio != 1.0) {
         BlankPlot(palette);
-        drawItemsInto(palette, m_plotImage, true, false);
+        drawItemsInto(palette, m_plotImage, true, false, m_ratio);
         return m_plotImage.rect();
     }
     const bool incremental = m_plotState == PlotState::Render;
@@ -135,22 +176,23 @@ void PlotSurface::FullRepaint(const QPalette& palette) {
     // A pass that starts afresh (in trend mode at every repaint) is drawn straight into the
     // chart image, sparing the plot image and its copy; otherwise the plot image must hold the
     // plot before the chart image is built over it.
-    const bool afresh =
-        m_cachesEnabled && m_renderer.StartsAfresh(m_chart, m_plotState != PlotState::Drawn);
+    const bool afresh = m_cachesEnabled && m_ratio == 1.0 &&
+                        m_renderer.StartsAfresh(m_chart, m_plotState != PlotState::Drawn);
     if (!afresh) {
         syncPlot();
     }
     // The shown picture may be the chart image itself; it is replaced by the new chart image at
     // the end and nothing can show it in between, so it is not detached here.
     buildChartImage(palette);
-    QRect area(0, 0, m_chart.Width(), m_chart.Height());
+    QRect area(0, 0, DeviceCanvas::Extent(m_chart.Width(), m_ratio),
+               DeviceCanvas::Extent(m_chart.Height(), m_ratio));
     if (afresh && renderIntoChartImage(palette)) {
         presentChart(area);
         return;
     }
     const bool plotWasRender = m_plotState != PlotState::Drawn;
     const QRect changed = renderPlotImage(palette);
-    const QPoint origin(m_chart.MarginLeft(), m_chart.MarginTop());
+    const QPoint origin = plotPlace().topLeft();
     if (m_chartState == ChartState::ShownWithPlot && plotWasRender && m_cachesEnabled) {
         // The chart image holds the last plot image: only what the plot image changed is
         // copied and shown again, with what the axes changed around it.
@@ -194,7 +236,7 @@ void PlotSurface::RepaintItems(const QPalette& palette, bool withGrid) {
         if (m_plotImage.isNull()) {
             BlankPlot(palette);
         }
-        drawItemsInto(palette, m_plotImage, withGrid, false);
+        drawItemsInto(palette, m_plotImage, withGrid, false, m_ratio);
         chartLeftPlot();
     }
     m_presenter(m_plotImage, m_chart.MarginLeft(), m_chart.MarginTop());
@@ -215,7 +257,8 @@ QRect PlotSurface::Present(const QImage& image, int x, int y) {
     if (image.isNull()) {
         return {};
     }
-    const QSize size(m_chart.Width(), m_chart.Height());
+    const QSize size(DeviceCanvas::Extent(m_chart.Width(), m_ratio),
+                     DeviceCanvas::Extent(m_chart.Height(), m_ratio));
     if (&image == &m_chartImage && x == 0 && y == 0 && image.size() == size) {
         const QRect area = m_chartState != ChartState::Apart && !m_presentArea.isNull()
                                ? m_presentArea // the rest of the shown picture is as it was
@@ -239,19 +282,34 @@ QRect PlotSurface::Present(const QImage& image, int x, int y) {
         }
         m_shown = resized;
     }
+    const QPoint at(device(x), device(y));
     QPainter painter(&m_shown);
-    painter.drawImage(x, y, image);
-    return QRect(x, y, image.width(), image.height());
+    painter.drawImage(at, image);
+    return QRect(at, image.size());
 }
 
 const QImage& PlotSurface::RenderForExport(const QPalette& palette, bool monochrome) {
+    if (m_ratio != 1.0) {
+        // The file holds the 1× picture; the screen's images stay as they are.
+        ChartImageCache fresh;
+        std::uint64_t generation = 0;
+        fresh.Build(m_chart, palette, m_exportImage, generation, false, 1.0, plotPlace(1.0));
+        QImage plot;
+        blankPlotImage(palette, plot, 1.0);
+        drawItemsInto(palette, plot, true, monochrome, 1.0);
+        if (!plot.isNull()) {
+            QPainter painter(&m_exportImage);
+            painter.drawImage(m_chart.MarginLeft(), m_chart.MarginTop(), plot);
+        }
+        return m_exportImage;
+    }
     syncPlot();
     // The screen keeps what it shows; the export draws into the chart image.
     detachShown();
     buildChartImage(palette);
     QImage plot;
-    blankPlotImage(palette, plot);
-    drawItemsInto(palette, plot, true, monochrome);
+    blankPlotImage(palette, plot, 1.0);
+    drawItemsInto(palette, plot, true, monochrome, 1.0);
     if (!plot.isNull()) {
         QPainter painter(&m_chartImage);
         painter.drawImage(m_chart.MarginLeft(), m_chart.MarginTop(), plot);

@@ -24,6 +24,13 @@
 //    nothing new.
 //  - Outside the plot area the chart image is ChartImageCache's build of m_chartImageGeneration.
 //
+// At a device pixel ratio r ≠ 1 (a scaled screen) the images have the screen's own pixels: the
+// chart is laid out as at ratio 1 (the same ticks, labels and placements) and every length is
+// drawn scaled by r (DeviceCanvas); the chart image is about Width · r × Height · r (Extent). The
+// plot is then drawn whole at every repaint (the item renderer works at ratio 1). At r = 1 the
+// pixels are exactly those of the reference. Present takes positions on the 1× grid. The bitmap
+// export renders at ratio 1 whatever the ratio.
+//
 // Everything runs on the main thread. The chart (which must outlive the surface) supplies the
 // state that is drawn; the palette resolves its system colours.
 
@@ -58,13 +65,18 @@ public:
     // that changed (empty: none). The chart image at (0, 0) becomes the shown picture itself.
     QRect Present(const QImage& image, int x, int y);
 
+    // The device pixel ratio of the next drawing; a change starts the images afresh (the shown
+    // picture stays until the next Present).
+    void SetPixelRatio(double ratio);
+    double PixelRatio() const { return m_ratio; }
+
     // Sizes the plot image to the plot area (+1 in each direction) and blanks it.
     void BlankPlot(const QPalette& palette);
     // The plot area changed size: the plot image takes it at once, keeping the overlap.
     void PlotAreaChanged();
 
-    // Renders the whole chart afresh into the chart image, the items in black when
-    // `monochrome`, and returns it; the shown picture stays as it is.
+    // Renders the whole chart afresh at ratio 1, the items in black when `monochrome`, and
+    // returns it: at ratio 1 into the chart image; the shown picture stays as it is.
     const QImage& RenderForExport(const QPalette& palette, bool monochrome);
 
     // The picture the widget shows (the last presented state).
@@ -89,12 +101,15 @@ private:
     enum class PlotState { Drawn, Render, RenderInChart };
     enum class ChartState { Apart, Shown, ShownWithPlot };
 
-    // The plot's place in the chart image.
-    QRect plotPlace() const;
+    // The plot's place in the chart image at `ratio`.
+    QRect plotPlace(double ratio) const;
+    QRect plotPlace() const { return plotPlace(m_ratio); }
+    // The device pixel at which the 1× coordinate `v` begins.
+    int device(int v) const;
     void sizePlotImage(QImage& image) const;
-    void blankPlotImage(const QPalette& palette, QImage& image) const;
-    void drawItemsInto(const QPalette& palette, QImage& image, bool withGrid,
-                       bool monochrome) const;
+    void blankPlotImage(const QPalette& palette, QImage& image, double ratio) const;
+    void drawItemsInto(const QPalette& palette, QImage& image, bool withGrid, bool monochrome,
+                       double ratio) const;
     // Makes m_plotImage hold the plot again (RenderInChart → Render).
     void syncPlot();
     // The chart image no longer holds the plot as the shown picture has it.
@@ -126,4 +141,7 @@ private:
     ChartImageCache m_chartCache;
     ItemRenderer m_renderer;
     bool m_cachesEnabled = true;
+    double m_ratio = 1.0;
+    // The export's picture at a ratio other than 1.
+    QImage m_exportImage;
 };
