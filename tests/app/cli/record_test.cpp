@@ -4,6 +4,7 @@
 // program's stop conditions and exit codes.
 #include "app/pipeline/numbers.h"
 #include "chart/core/chartitem.h"
+#include "tests/support/writeratopen.h"
 
 #include <gtest/gtest.h>
 
@@ -486,6 +487,35 @@ TEST_F(RecordTest, PortOpenedLikeTheWindowsUntilTheDeviceIsUnplugged) {
     EXPECT_GE(samples, 5u);
     EXPECT_EQ(readSession(dir / "run.pmx").size(), samples);
     EXPECT_EQ(readFile(dir / "run.bmp").substr(0, 2), "BM");
+}
+
+// A fresh adapter's line is cooked until the recorder makes it raw; a device that sends from
+// the moment the port opens must lose no line to merging or dropping and hear no echo.
+TEST_F(RecordTest, CookedPortFedFromTheMomentItOpensKeepsEveryLineAndEchoesNothing) {
+    constexpr int kRuns = 20;
+    constexpr int kLines = 2000;
+    const std::string bytes = WriterAtOpen::NumberedLines(kLines);
+    for (int run = 0; run < kRuns; ++run) {
+        int master = -1;
+        int slave = -1;
+        char name[256] = {};
+        ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+        close(slave); // left in the cooked mode of a fresh terminal
+        fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+        fcntl(master, F_SETFD, FD_CLOEXEC);
+        WriterAtOpen writer(master, bytes);
+        const int status = record({"--port", name, "--count", std::to_string(kLines), "--seconds",
+                                   "20", "-o", (dir / "run.pmx").string()});
+        EXPECT_EQ(writer.Finish(), bytes.size()) << "run " << run;
+        close(master);
+        ASSERT_EQ(status, 0) << "run " << run << ": " << readFile(dir / "cli.err");
+        EXPECT_EQ(writer.Echoed(), 0u) << "run " << run;
+        const std::vector<ChartItem> items = readSession(dir / "run.pmx");
+        ASSERT_EQ(items.size(), static_cast<std::size_t>(kLines)) << "run " << run;
+        for (int i = 0; i < kLines; ++i) {
+            ASSERT_EQ(items[static_cast<std::size_t>(i)].Y, i + 1.0) << "run " << run;
+        }
+    }
 }
 
 TEST_F(RecordTest, MissingPortFailsWithTheOpenErrorAndKeepsAnEarlierRecording) {

@@ -7,6 +7,7 @@
 #include "chart/control/plotchart.h"
 #include "serial/serialcomm.h"
 #include "tests/support/lineerrorplatform.h"
+#include "tests/support/writeratopen.h"
 
 #include <QAction>
 #include <QLabel>
@@ -63,6 +64,32 @@ TEST_F(Acquiring, StartPlotsWhatTheDeviceSendsAndStopReturnsToIdle) {
     QTest::qWait(50);
     EXPECT_EQ(Acq().SampleCount, 3); // nothing is read after Stop
     EXPECT_TRUE(Messages.empty());   // the window closed the port, no device failed
+}
+
+// A fresh adapter's line is cooked until Start makes it raw; a device that sends from the moment
+// the port opens must lose no line to merging or dropping and hear no echo.
+TEST_F(Acquiring, CookedPortFedFromTheMomentItOpensKeepsEveryLineAndEchoesNothing) {
+    constexpr int kRuns = 20;
+    constexpr int kLines = 2000;
+    const std::string bytes = WriterAtOpen::NumberedLines(kLines);
+    for (int run = 0; run < kRuns; ++run) {
+        auto device = Device(5, false);
+        ASSERT_TRUE(device->Ok());
+        WriterAtOpen writer(device->Master(), bytes);
+        QTest::mouseClick(Form->StartButton, Qt::LeftButton);
+        ASSERT_TRUE(Exceptions.empty()) << Exceptions[0].toStdString();
+        const bool all = WaitFor([&] { return Acq().SampleCount >= kLines; }, 20000);
+        QTest::mouseClick(Form->StopButton, Qt::LeftButton);
+        EXPECT_EQ(writer.Finish(), bytes.size()) << "run " << run;
+        ASSERT_TRUE(all) << "run " << run << ": " << Acq().SampleCount << " samples";
+        EXPECT_EQ(Acq().SampleCount, kLines) << "run " << run;
+        EXPECT_EQ(writer.Echoed(), 0u) << "run " << run;
+        ASSERT_EQ(Form->PlotChart1->ItemCount(), kLines) << "run " << run;
+        for (int i = 0; i < kLines; ++i) {
+            ASSERT_EQ(Form->PlotChart1->Item(i).Y, i + 1.0) << "run " << run;
+        }
+    }
+    EXPECT_TRUE(Messages.empty());
 }
 
 TEST_F(Acquiring, FieldsWithEitherSeparatorScaleTheSamples) {
