@@ -79,6 +79,8 @@ public:
 
     bool Ok() const { return m_master >= 0; }
     int Master() const { return m_master; }
+    // The link $PLOTMIRA_PORTS/COM<n> to the slave.
+    QString Link() const { return m_link; }
 
     // Runs the event loop while the pty is full, so that the program drains it. False when it
     // stayed full for several seconds (nobody reads) or the write failed.
