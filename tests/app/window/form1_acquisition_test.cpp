@@ -13,10 +13,14 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <atomic>
+#include <csignal>
+#include <fcntl.h>
 #include <memory>
 #include <string>
+#include <sys/ioctl.h>
 
 namespace {
 
@@ -264,6 +268,28 @@ TEST_F(Acquiring, ErrorBoxesAreTitledByWhereTheErrorIsShown) {
     EXPECT_EQ(boxes[1].title, QStringLiteral("test_window"));
     EXPECT_TRUE(boxes[1].text.startsWith(QStringLiteral("Device \"COM0\" Open Error")));
     EXPECT_EQ(boxes[1].icon, QMessageBox::Critical);
+
+    // A device path with control characters is shown escaped, and one far wider than the
+    // screen is shortened in the middle so that the box fits.
+    const QString head = QStringLiteral("/dev/ttyUSB\x1b[2J");
+    const QString tail = QStringLiteral("-if00-port0");
+    Form->ComComboBox->setEditText(head + QString(3000, QLatin1Char('x')) + tail);
+    int boxWidth = 0;
+    SetMessageBoxRunner([&](QMessageBox& box) {
+        boxes.push_back({box.windowTitle(), box.text(), box.icon()});
+        box.show();
+        boxWidth = box.frameGeometry().width();
+        box.hide();
+    });
+    QTest::mouseClick(Form->StartButton, Qt::LeftButton);
+    ASSERT_EQ(boxes.size(), 3u);
+    const QString first = boxes[2].text.section(QLatin1Char('\n'), 0, 0);
+    EXPECT_TRUE(first.startsWith(QStringLiteral("Device \"/dev/ttyUSB\\x1B[2J")))
+        << first.toStdString();
+    EXPECT_TRUE(first.endsWith(tail + QStringLiteral("\" Open Error !!!"))) << first.toStdString();
+    EXPECT_TRUE(first.contains(QChar(0x2026))) << first.toStdString();
+    EXPECT_FALSE(boxes[2].text.contains(QChar(0x1b)));
+    EXPECT_LE(boxWidth, Form->screen()->availableGeometry().width());
 }
 
 TEST_F(Acquiring, UnpluggedDeviceReturnsToIdleWithAMessageAndKeepsTheSamples) {
@@ -301,6 +327,33 @@ TEST_F(Acquiring, ClosingTheWindowWhileAcquiringStopsFirst) {
     EXPECT_EQ(TerminateCount, 1);
     EXPECT_FALSE(Form->PortActive());
     expectIdle(*Form);
+}
+
+// A logout, a closed terminal or a service stop ends the window as "Beenden" does: acquisition
+// stops and the port closes, which also clears the exclusive flag that a pseudo-terminal would
+// otherwise keep, instead of the program dying with the port held.
+TEST_F(Acquiring, TerminationSignalsStopAcquisitionAndQuitAsBeendenDoes) {
+    int quits = 0;
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        auto device = Device();
+        QTest::mouseClick(Form->StartButton, Qt::LeftButton);
+        device->Write(lines(1, 3));
+        ASSERT_TRUE(WaitFor([&] { return Acq().SampleCount == 3; }));
+        ASSERT_EQ(raise(signal), 0);
+        ASSERT_TRUE(WaitFor([&] { return TerminateCount == quits + 1; })) << signal;
+        ++quits;
+        expectIdle(*Form);
+        EXPECT_EQ(Form->PlotChart1->ItemCount(), 3);
+        const int fd =
+            open(QFile::encodeName(device->Link()).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        ASSERT_GE(fd, 0);
+        int exclusive = -1;
+        EXPECT_EQ(ioctl(fd, TIOCGEXCL, &exclusive), 0);
+        EXPECT_EQ(exclusive, 0) << signal;
+        close(fd);
+    }
+    EXPECT_TRUE(Messages.empty());
+    EXPECT_TRUE(Exceptions.empty());
 }
 
 TEST_F(Acquiring, RestartAfterStopBeginsANewRun) {
