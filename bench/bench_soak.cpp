@@ -10,7 +10,9 @@
 // and projected over 10 minutes.
 //
 //   bench_soak [--seconds S | --minutes M] [--rate LINES_PER_S] [--mode cli|window|both]
+//              [--cli PATH]
 //
+// --cli runs another plotmira-cli (an earlier build, to compare).
 // Defaults: 30 s per mode, 20 000 lines/s, both. `--minutes 10` is the full soak.
 #include "app/pipeline/acquisition.h"
 #include "app/window/form1.h"
@@ -50,9 +52,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-const std::string kCli = PLOTMIRA_CLI_PATH;
-
 struct Options {
+    std::string cliPath = PLOTMIRA_CLI_PATH;
     double seconds = 30;
     int rate = 20000;
     bool cli = true;
@@ -197,7 +198,7 @@ void printTable(const char* what, const std::vector<Sample>& samples, double tot
 }
 
 void soakCli(const Options& o) {
-    if (kCli.empty()) {
+    if (o.cliPath.empty()) {
         std::printf("plotmira-cli: not built\n\n");
         return;
     }
@@ -207,7 +208,8 @@ void soakCli(const Options& o) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out, 1);
-    std::vector<std::string> args{kCli, "record", "--port", device.Slave(), "--trend", "--quiet"};
+    std::vector<std::string> args{o.cliPath,      "record",  "--port",
+                                  device.Slave(), "--trend", "--quiet"};
     std::vector<char*> argv;
     for (std::string& a : args) {
         argv.push_back(a.data());
@@ -215,7 +217,7 @@ void soakCli(const Options& o) {
     argv.push_back(nullptr);
     pid_t pid = -1;
     if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-        std::printf("cannot start %s\n", kCli.c_str());
+        std::printf("cannot start %s\n", o.cliPath.c_str());
         return;
     }
     posix_spawn_file_actions_destroy(&actions);
@@ -300,13 +302,16 @@ int main(int argc, char** argv) {
         } else if (arg == "--rate" && value) {
             o.rate = std::atoi(value);
             ++i;
+        } else if (arg == "--cli" && value) {
+            o.cliPath = value;
+            ++i;
         } else if (arg == "--mode" && value) {
             o.cli = std::strcmp(value, "window") != 0;
             o.window = std::strcmp(value, "cli") != 0;
             ++i;
         } else {
             std::fprintf(stderr, "usage: bench_soak [--seconds S | --minutes M] [--rate N] "
-                                 "[--mode cli|window|both]\n");
+                                 "[--mode cli|window|both] [--cli PATH]\n");
             return 2;
         }
     }
