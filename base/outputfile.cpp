@@ -216,6 +216,14 @@ OutputFile::~OutputFile() {
     }
 }
 
+namespace {
+bool (*g_abandon)() = nullptr;
+} // namespace
+
+void OutputFile::SetAbandonCheck(bool (*abandon)()) {
+    g_abandon = abandon;
+}
+
 int OutputFile::write(const void* data, std::size_t size) {
     if (m_fd < 0) {
         return EBADF;
@@ -223,10 +231,14 @@ int OutputFile::write(const void* data, std::size_t size) {
     PipeSignalBlock block;
     const auto* bytes = static_cast<const unsigned char*>(data);
     while (size > 0) {
+        // A signal during a write that made progress ends it short instead of with EINTR.
+        if (g_abandon != nullptr && g_abandon()) {
+            return EINTR;
+        }
         const ssize_t written = ::write(m_fd, bytes, std::min(size, kWriteChunk));
         if (written < 0) {
             const int err = errno;
-            if (err == EINTR) {
+            if (err == EINTR && (g_abandon == nullptr || !g_abandon())) {
                 continue;
             }
             if (err == EPIPE) {

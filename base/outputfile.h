@@ -50,6 +50,13 @@ public:
     // True when the bytes go straight into the target (see above).
     bool inPlace() const { return m_inPlace; }
 
+    // A program that lets a signal abandon its outputs (plotmira-cli record, whose FIFO reader
+    // may stop reading) installs a check here: a write asks it before each system call and
+    // after one interrupted by a signal, and fails with EINTR when it returns true; otherwise,
+    // and without a check, the write goes on.
+    // Main thread only; nullptr removes the check.
+    static void SetAbandonCheck(bool (*abandon)());
+
 private:
     int m_fd = -1;
     std::string m_temporary; // empty: written in place

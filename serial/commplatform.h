@@ -40,9 +40,11 @@ public:
     virtual ~TCommPlatform() = default;
 
     // Opens the device exclusively for reading and writing, non-blocking, without making it the
-    // controlling terminal: refused with EBUSY (or EWOULDBLOCK) while another open holds it or
-    // another process of this user has it open; once open, later openers other than root are
-    // refused. Returns the handle, or kNoHandle with errno set.
+    // controlling terminal, its line in raw mode (no echo, no line editing) from the moment it
+    // is open, before any other check; a refused open restores the line as it was. Refused with
+    // EBUSY (or EWOULDBLOCK) while another open holds it or another process of this user has it
+    // open; once open, later openers other than root are refused. Returns the handle, or kNoHandle
+    // with errno set.
     virtual int Open(const std::string& path) = 0;
     // Restores the line settings found at open, ends the exclusive use and closes the handle.
     virtual void Close(int handle) = 0;
@@ -79,6 +81,8 @@ public:
     TWaitResult Wait(int handle, bool watchInput, int wakeFd, int timeoutMs) override;
 
 private:
+    void restoreSavedTermios(int handle);
+
     struct Counters {
         int frame = 0, parity = 0, overrun = 0, brk = 0, bufOverrun = 0;
     };

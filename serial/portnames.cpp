@@ -57,6 +57,34 @@ std::vector<std::string> globSorted(const char* pattern) {
 
 } // namespace
 
+std::string EscapedPortName(const std::string& name) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(name.size());
+    const auto hex = [&out](unsigned char c) {
+        out += "\\x";
+        out += kHex[c >> 4];
+        out += kHex[c & 15];
+    };
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        const auto next = i + 1 < name.size() ? static_cast<unsigned char>(name[i + 1]) : 0;
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (c < 0x20 || c == 0x7F) {
+            hex(c);
+        } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {
+            // U+0080..U+009F in UTF-8: the C1 controls, which terminals obey as well.
+            hex(c);
+            hex(next);
+            ++i;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
 std::string ComDevicePath(unsigned n) {
     if (n == 0) {
         return {};

@@ -12,6 +12,11 @@ std::string ComDevicePath(unsigned n);
 // True for a port text that names a device directly (it begins with "/").
 bool IsDevicePathText(const std::string& text);
 
+// The name as it may be shown on a terminal or in a message box: control characters (C0, DEL and
+// the C1 controls U+0080..U+009F) as "\xHH" per byte, a backslash doubled; everything else as
+// it stands. A name typed or linked with an escape sequence cannot drive the terminal then.
+std::string EscapedPortName(const std::string& name);
+
 // The texts offered in the port drop-down: "0" to "20", then the serial devices present
 // (/dev/serial/by-id/*, /dev/ttyACM*, /dev/ttyUSB*), each group in natural order.
 std::vector<std::string> ListPortTexts();

@@ -42,28 +42,40 @@ int TPosixCommPlatform::Open(const std::string& path) {
     if (fd < 0) {
         return kNoHandle;
     }
-    // flock binds root as well, unlike TIOCEXCL: a port held by another open fails here.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || !::isatty(fd)) {
-        const int err = errno == 0 ? ENOTTY : errno;
+    // Raw before anything else: a fresh adapter's line is cooked, and a device that sends from
+    // the moment it is opened would meanwhile hear its bytes echoed back and lose lines to the
+    // canonical line editing. The lock and the process scan below take tens of milliseconds.
+    termios saved{};
+    m_haveSavedTermios = ::tcgetattr(fd, &saved) == 0;
+    if (m_haveSavedTermios) {
+        std::memcpy(m_savedTermios, &saved, sizeof saved);
+        termios raw = saved;
+        raw.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON);
+        raw.c_oflag &= ~OPOST;
+        raw.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+        raw.c_cc[VMIN] = 0;
+        raw.c_cc[VTIME] = 0;
+        ::tcsetattr(fd, TCSANOW, &raw);
+    }
+    // A refused open leaves the line as it found it: it may be another program's terminal.
+    const auto refuse = [&](int err) {
+        restoreSavedTermios(fd);
         ::close(fd);
         errno = err;
         return kNoHandle;
+    };
+    // flock binds root as well, unlike TIOCEXCL: a port held by another open fails here.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || !::isatty(fd)) {
+        return refuse(errno == 0 ? ENOTTY : errno);
     }
     // flock binds only programs that use it: a terminal program or a second reader of this
     // user that holds the device would otherwise split the data with us.
     struct stat st {};
     if (::fstat(fd, &st) == 0 && heldByOtherProcess(st.st_rdev)) {
-        ::close(fd);
-        errno = EBUSY;
-        return kNoHandle;
+        return refuse(EBUSY);
     }
     // Later openers other than root get EBUSY.
     ::ioctl(fd, TIOCEXCL);
-    termios saved{};
-    m_haveSavedTermios = ::tcgetattr(fd, &saved) == 0;
-    if (m_haveSavedTermios) {
-        std::memcpy(m_savedTermios, &saved, sizeof saved);
-    }
     serial_icounter_struct counters{};
     m_haveCounters = ::ioctl(fd, TIOCGICOUNT, &counters) == 0;
     if (m_haveCounters) {
@@ -73,10 +85,7 @@ int TPosixCommPlatform::Open(const std::string& path) {
     return fd;
 }
 
-void TPosixCommPlatform::Close(int handle) {
-    if (handle < 0) {
-        return;
-    }
+void TPosixCommPlatform::restoreSavedTermios(int handle) {
     if (m_haveSavedTermios) {
         termios saved{};
         std::memcpy(&saved, m_savedTermios, sizeof saved);
@@ -84,6 +93,13 @@ void TPosixCommPlatform::Close(int handle) {
         ::tcsetattr(handle, TCSANOW, &saved);
         m_haveSavedTermios = false;
     }
+}
+
+void TPosixCommPlatform::Close(int handle) {
+    if (handle < 0) {
+        return;
+    }
+    restoreSavedTermios(handle);
     m_haveCounters = false;
     // The flag outlives this open while the device stays (a pty whose master is open): clear it
     // so that the next program may open the device.

@@ -154,7 +154,7 @@ void TCustomComm::OpenPort() {
     m_handle = OpenDevice();
     if (m_handle == kInvalidHandle) {
         const int err = errno;
-        const std::string port = PortName();
+        const std::string port = EscapedPortName(PortName());
         const std::string text = trimmedSystemText(OpenErrorSystemText(err));
         m_lastErrorText = "Device \"" + port + "\" Open Error !!!\r" + text;
         DoFatalError(1, 0, false, m_lastErrorText);

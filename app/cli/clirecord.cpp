@@ -4,14 +4,20 @@
 // file of raw bytes handed over in blocks as if each had been received at once.
 #include "app/cli/clicommands.h"
 
+#include "app/cli/recordsignals.h"
+#include "app/cli/rescuesession.h"
+
 #include "app/analysis/filterspec.h"
 #include "app/pipeline/acquisition.h"
 #include "app/pipeline/acquisitionhost.h"
+#include "app/pipeline/linetimestats.h"
 #include "app/pipeline/numbers.h"
 #include "app/qtbridge/mainthreadinvoker.h"
 #include "base/exception.h"
+#include "base/outputfile.h"
 #include "base/systemerror.h"
 #include "chart/control/plotchart.h"
+#include "serial/portnames.h"
 #include "serial/serialcomm.h"
 
 #include <QCoreApplication>
@@ -29,6 +35,7 @@
 #include <iterator>
 #include <memory>
 #include <optional>
+#include <stdio_ext.h>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -39,11 +46,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Ctrl-C or SIGTERM ends a recording like its end of input: the session file is still written.
-volatile std::sig_atomic_t g_interrupted = 0;
+// Signals received when the outputs began: a later one abandons an output that waits.
+std::uint32_t g_signalsAtOutput = 0;
 
-void onInterrupt(int) {
-    g_interrupted = 1;
+bool outputAbandoned() {
+    return RecordSignalCount() != g_signalsAtOutput;
 }
 
 void printHelp(std::FILE* out) {
@@ -79,7 +86,8 @@ void printHelp(std::FILE* out) {
         "End:\n"
         "  --count N        after N samples\n"
         "  --seconds S      after S seconds\n"
-        "  (also at the end of the input, on Ctrl-C and at the program's own stop conditions)\n"
+        "  (also at the end of the input, on Ctrl-C, SIGTERM or SIGHUP and at the program's\n"
+        "  own stop conditions)\n"
         "\n"
         "Output:\n"
         "  -o, --output RUN.pmx   session file\n"
@@ -88,7 +96,10 @@ void printHelp(std::FILE* out) {
         "\n"
         "Prints the status bar texts as they change and a summary at the end. Messages the\n"
         "window shows in a box go to standard error. Exit status: 0 normal end, 1 stopped by\n"
-        "the program (overflow, memory maximum, device unplugged, an error), 2 bad arguments.\n",
+        "the program (overflow, memory maximum, device unplugged, an error), 2 bad arguments.\n"
+        "A signal while the outputs are written (a reader that stopped reading) abandons them.\n"
+        "When the session cannot be written, the recording goes to a new session file in\n"
+        "$TMPDIR (else /tmp), named with the error.\n",
         out);
 }
 
@@ -280,7 +291,7 @@ public:
     Acquisition* Acq = nullptr;
     bool ProgramStopped = false; // a stop condition of the program ended the run
     bool Stopped = false;        // the Stop action has run
-    std::vector<float> LineTimes;
+    LineTimeStats LineTimes;     // bounded: a trend run may go on for days
     std::uint64_t Blocks = 0;
     std::uint32_t LargestBlock = 0;
 
@@ -288,7 +299,7 @@ public:
     void SetLabel10Number(const NumberText&) override {}
     void SetStatusPanel(int index, const std::string& text) override {
         if (index == 2 && Acq != nullptr) {
-            LineTimes.push_back(Acq->ProcessTimeMs);
+            LineTimes.Add(Acq->ProcessTimeMs);
         }
         if (m_panels[index] != text) {
             m_panels[index] = text;
@@ -334,7 +345,7 @@ public:
     // Writes the panels when they changed: every change on a pipe, at most ten a second on a
     // terminal (there one line is rewritten in place).
     void printPanels(bool force) {
-        if (!m_dirty || m_quiet) {
+        if (!m_dirty || m_quiet || outputWouldWait()) {
             return;
         }
         const Clock::time_point now = Clock::now();
@@ -355,11 +366,24 @@ public:
     }
     void endLine() {
         printPanels(true);
-        if (m_lineOpen) {
+        if (m_lineOpen && !outputWouldWait()) {
             std::printf("\n");
             m_lineOpen = false;
         }
     }
+
+    // After a signal, standard output may be a pipe whose reader stopped reading: a line that
+    // would wait there is dropped (and counted) so that the run can end.
+    bool outputWouldWait() {
+        if (RecordSignalCount() == 0 || WritableNow(STDOUT_FILENO)) {
+            return false;
+        }
+        if (DroppedLines++ == 0) {
+            __fpurge(stdout); // what an interrupted write left behind would wait too
+        }
+        return true;
+    }
+    std::uint64_t DroppedLines = 0;
 
 private:
     TSerialComm* m_comm;
@@ -372,16 +396,6 @@ private:
     std::string m_panels[3];
     Clock::time_point m_lastPrint{};
 };
-
-double percentile(std::vector<float> values, double p) {
-    if (values.empty()) {
-        return 0.0;
-    }
-    const std::size_t k = std::min(
-        values.size() - 1, static_cast<std::size_t>(p * static_cast<double>(values.size())));
-    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(k), values.end());
-    return values[k];
-}
 
 // The chart as the window holds it: the form's settings, the window's chart size, the margin and
 // second Y scale of the channel count, the X axis of "Zeit".
@@ -404,7 +418,7 @@ void prepareChart(TPlotChart& chart, int channels, bool timeAxis) {
 }
 
 bool pastDeadline(const std::optional<Clock::time_point>& deadline) {
-    return g_interrupted != 0 || (deadline && Clock::now() >= *deadline);
+    return RecordSignalCount() != 0 || (deadline && Clock::now() >= *deadline);
 }
 
 void recordFile(const Options& o, Acquisition& acq, RecordHost& host,
@@ -435,7 +449,8 @@ void recordPort(const Options& o, TSerialComm& comm, Acquisition& acq, RecordHos
             (number.compare(0, 3, "COM") == 0 || number.compare(0, 3, "com") == 0)) {
             number.erase(0, 3);
         }
-        comm.SetComPortNo(static_cast<std::uint16_t>(parseInteger("--port", number, 0, 65535)));
+        comm.SetComPortNo(
+            static_cast<std::uint16_t>(parseInteger("--port", EscapedPortName(number), 0, 65535)));
     }
     comm.SetBaudRate(o.baud);
     QCoreApplication::processEvents();
@@ -504,8 +519,7 @@ int runRecord(int argc, char** argv) {
         comm->SetShowException([&](const Exception& e) { host.ShowException(e.Message()); });
     }
 
-    std::signal(SIGINT, onInterrupt);
-    std::signal(SIGTERM, onInterrupt);
+    InstallRecordSignals();
     std::optional<Clock::time_point> deadline;
     if (o.seconds) {
         deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
@@ -536,24 +550,66 @@ int runRecord(int argc, char** argv) {
     // A run that failed before its first sample (no port, unreadable input) recorded nothing:
     // writing would only replace an earlier recording of the same name with an empty one.
     const bool nothingRecorded = host.ProgramStopped && acq.SampleCount == 0;
+    // After a signal, standard error may wait like standard output: such a text is dropped.
+    const auto printError = [](const std::string& text) {
+        if (RecordSignalCount() == 0 || WritableNow(STDERR_FILENO)) {
+            std::fprintf(stderr, "%s\n", terminalText(text).c_str());
+        }
+    };
+    g_signalsAtOutput = RecordSignalCount();
+    OutputFile::SetAbandonCheck(&outputAbandoned);
+    bool outputFailed = false;
     // Each output on its own: a session file that cannot be written must not cost the bitmap.
     const auto writeOutput = [&](const std::string& name, const std::function<void()>& write) {
         if (nothingRecorded || name.empty()) {
-            return;
+            return false;
+        }
+        if (outputAbandoned()) {
+            printError("Datei \"" + fullFileName(name) +
+                       "\" nicht geschrieben: durch Signal abgebrochen");
+            outputFailed = true;
+            return false;
         }
         try {
             write();
+            return true;
         } catch (const std::exception& e) {
-            std::fprintf(stderr, "%s\n", terminalText(shownText(ExceptionMessage(e))).c_str());
-            status = 1;
+            printError(outputAbandoned() ? "Datei \"" + fullFileName(name) +
+                                               "\" nicht vollständig geschrieben: durch Signal "
+                                               "abgebrochen"
+                                         : shownText(ExceptionMessage(e)));
+            outputFailed = true;
+            return false;
         }
     };
-    writeOutput(o.output, [&] { chart.SaveItemsToFile(o.output); });
+    const bool sessionWritten = writeOutput(o.output, [&] { chart.SaveItemsToFile(o.output); });
     writeOutput(o.bmp, [&] { chart.ExportBitmap(o.bmp, true); });
-    std::printf("samples %lld, blocks %llu, largest block %u bytes, line time median %.3f ms, "
-                "99th percentile %.3f ms\n",
-                static_cast<long long>(acq.SampleCount),
-                static_cast<unsigned long long>(host.Blocks), host.LargestBlock,
-                percentile(host.LineTimes, 0.5), percentile(host.LineTimes, 0.99));
+    OutputFile::SetAbandonCheck(nullptr);
+    if (outputFailed) {
+        status = 1;
+        // The recording must outlive a target that failed: it goes to the temporary folder.
+        if (!sessionWritten) {
+            try {
+                printError("Aufzeichnung gesichert in \"" +
+                           WriteRescueSession(chart, o.output.empty() ? o.bmp : o.output) + "\"");
+            } catch (const std::exception& e) {
+                printError(shownText(ExceptionMessage(e)));
+            }
+        }
+    }
+    if (RecordSignalCount() == 0 || WritableNow(STDOUT_FILENO)) {
+        std::printf("samples %lld, blocks %llu, largest block %u bytes, line time median %.3f ms, "
+                    "99th percentile %.3f ms\n",
+                    static_cast<long long>(acq.SampleCount),
+                    static_cast<unsigned long long>(host.Blocks), host.LargestBlock,
+                    host.LineTimes.Percentile(0.5), host.LineTimes.Percentile(0.99));
+    } else {
+        ++host.DroppedLines;
+    }
+    if (host.DroppedLines > 0) {
+        status = 1;
+        printError("Standardausgabe blockiert: " + std::to_string(host.DroppedLines) +
+                   " Zeilen nicht geschrieben");
+    }
     return status;
 }

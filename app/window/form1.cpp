@@ -8,6 +8,7 @@
 #include "app/window/forminfo.h"
 #include "app/window/livetexts.h"
 #include "app/window/messagedisplay.h"
+#include "app/window/quitsignals.h"
 #include "app/window/windowplacement.h"
 #include "chart/control/plotchart.h"
 #include "serial/serialcomm.h"
@@ -53,9 +54,13 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     setUpSerialComm();
     connectHandlers();
     connectFilterLabel();
+    // A logout, a closed terminal or a service stop ends the program as "Beenden" does.
+    m_quitSignals =
+        std::make_unique<QuitSignals>([this](int) { runGuarded(&TForm1::Einstellungen1Click); });
 }
 
 TForm1::~TForm1() {
+    m_quitSignals.reset();
     // The port closes before the chart and the pipeline go: no block may arrive after them.
     shutDownSerialComm();
 }

@@ -21,7 +21,8 @@
 //   port Active                               false      true
 //
 // Start moves to acquiring; Stop and every stop condition (buffer overflow, memory maximum,
-// fatal port error, closing the window) return to idle through StopButtonClick.
+// fatal port error, closing the window) return to idle through StopButtonClick. SIGTERM, SIGINT
+// and SIGHUP run "Beenden" (Einstellungen1Click) while the window exists.
 //
 // Toolkit rules the handlers rely on: setting a check box from code runs its click handler when
 // the state changes; setting a radio button checked from code runs its handler when it was
@@ -63,6 +64,7 @@ class QPushButton;
 class QRadioButton;
 class QStatusBar;
 class QTabWidget;
+class QuitSignals;
 class TCircularProgress;
 class TFormFourier;
 class TFormHilfe;
@@ -270,6 +272,7 @@ private:
 
     std::unique_ptr<Acquisition> m_acquisition;
     std::unique_ptr<MainThreadInvoker> m_invoker;
+    std::unique_ptr<QuitSignals> m_quitSignals;
     // Label10 (index 0) and the status panels (1 + panel): the pipeline's per-line texts.
     std::unique_ptr<LiveTexts> m_liveTexts;
     std::map<QAbstractButton*, void (TForm1::*)()> m_clickHandlers;

@@ -5,7 +5,13 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QGuiApplication>
 #include <QMessageBox>
+#include <QScreen>
+#include <QStringList>
+
+#include <algorithm>
 
 namespace {
 
@@ -32,9 +38,33 @@ QString withLineFeeds(QString text) {
     return text;
 }
 
+// A line the box cannot break (a long device path) would make it wider than the screen: such a
+// line is shortened in the middle, where the start and the end of a path both stay readable.
+QString fittedToScreen(const QString& text, const QFont& font) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) {
+        return text;
+    }
+    // Beside the text: the icon, the margins and the frame. The toolkit itself keeps a box's
+    // text within about 1000 pixels where it can break lines.
+    constexpr int kBesideText = 200;
+    const int limit = std::clamp(screen->availableGeometry().width() - kBesideText, 100, 1000);
+    const QFontMetrics metrics(font);
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString& line : lines) {
+        if (metrics.horizontalAdvance(line) > limit) {
+            line = metrics.elidedText(line, Qt::ElideMiddle, limit);
+        }
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
 void runBox(QMessageBox::Icon icon, const QString& title, const QString& text) {
     // No owner: the box stands on its own and stays above every window of the program.
-    QMessageBox box(icon, title, withLineFeeds(text), QMessageBox::Ok);
+    QMessageBox box(icon, title, QString(), QMessageBox::Ok);
+    // Plain text: a device name with "<" in it is not markup.
+    box.setTextFormat(Qt::PlainText);
+    box.setText(fittedToScreen(withLineFeeds(text), box.font()));
     box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     if (boxRunner()) {
         boxRunner()(box);

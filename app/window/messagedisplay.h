@@ -3,6 +3,9 @@
 // The program's two ways of telling the user something, each replaceable so that tests record
 // instead of blocking in a modal box.
 //
+// Both show their text as plain text; a line wider than the screen allows is shortened in the
+// middle ("…") so that the box fits the screen.
+//
 // ShowMessage(text): the program's own messages ("Com Pufferüberlauf", ...): a modal box with an
 // empty title, an information icon and an OK button, without an owner and kept on top.
 //

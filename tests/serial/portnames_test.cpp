@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 TEST(PortNames, ComNumbersMapToLinksOrConventionalDevices) {
     {
         PortFolder ports;
@@ -29,5 +31,28 @@ TEST(PortNames, ComNumbersMapToLinksOrConventionalDevices) {
     }
     for (std::size_t i = 21; i < texts.size(); ++i) {
         EXPECT_TRUE(IsDevicePathText(texts[i])) << texts[i];
+    }
+}
+
+// A port name reaches terminals and message boxes: control characters in it are shown escaped,
+// so that a typed or linked escape sequence cannot drive the terminal or hide text.
+TEST(PortNames, ControlCharactersAreShownEscaped) {
+    const struct {
+        std::string name;
+        std::string shown;
+    } cases[] = {
+        {"/dev/ttyACM0", "/dev/ttyACM0"},
+        {"/dev/tty\x1b[2J", "/dev/tty\\x1B[2J"},
+        {"a\tb\nc\rd\x7f", "a\\x09b\\x0Ac\\x0Dd\\x7F"},
+        {std::string("nul\0end", 7), "nul\\x00end"},
+        {"back\\slash", "back\\\\slash"},
+        {"c1\xc2\x9b"
+         "31m",
+         "c1\\xC2\\x9B31m"},
+        {"by-id/usb-\xc3\xa4\xc2\xa0", "by-id/usb-\xc3\xa4\xc2\xa0"}, // printable UTF-8 stays
+        {"end\xc2", "end\xc2"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(EscapedPortName(c.name), c.shown) << c.shown;
     }
 }

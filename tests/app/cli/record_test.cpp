@@ -4,6 +4,7 @@
 // program's stop conditions and exit codes.
 #include "app/pipeline/numbers.h"
 #include "chart/core/chartitem.h"
+#include "tests/support/writeratopen.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +19,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <string>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -150,8 +152,11 @@ protected:
         char tmpl[] = "/tmp/plotmira-record-XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         dir = tmpl;
+        // Rescued sessions go to the test's folder, not the machine's /tmp.
+        setenv("TMPDIR", dir.c_str(), 1);
     }
     void TearDown() override {
+        unsetenv("TMPDIR");
         if (!dir.empty()) {
             fs::remove_all(dir);
         }
@@ -292,7 +297,11 @@ TEST_F(RecordTest, ValueBeyondSingleRangeFromThePortStopsWithTheErrorText) {
     EXPECT_LT(items.size(), 100u);
 }
 
-TEST_F(RecordTest, InterruptEndsTheRecordingAndKeepsTheSession) {
+// Ctrl-C, a service stop and a closed terminal (SIGHUP) all end a recording as its end of
+// input does: status 0 and the session written.
+class RecordEndSignals : public RecordTest, public testing::WithParamInterface<int> {};
+
+TEST_P(RecordEndSignals, InterruptEndsTheRecordingAndKeepsTheSession) {
     if (kSim.empty()) {
         GTEST_SKIP() << "plotmira-sim is not built";
     }
@@ -306,12 +315,17 @@ TEST_F(RecordTest, InterruptEndsTheRecordingAndKeepsTheSession) {
            std::chrono::steady_clock::now() < until) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    kill(cli.pid, SIGINT);
+    kill(cli.pid, GetParam());
     EXPECT_EQ(waitFor(cli, std::chrono::seconds(20)), 0) << readFile(dir / "cli.err");
     kill(sim.pid, SIGTERM);
     waitFor(sim, std::chrono::seconds(10));
     EXPECT_GE(readSession(dir / "run.pmx").size(), 20u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Signals, RecordEndSignals, testing::Values(SIGINT, SIGTERM, SIGHUP),
+                         [](const testing::TestParamInfo<int>& info) {
+                             return std::string(sigabbrev_np(info.param));
+                         });
 
 struct StopCase {
     const char* name;
@@ -488,6 +502,35 @@ TEST_F(RecordTest, PortOpenedLikeTheWindowsUntilTheDeviceIsUnplugged) {
     EXPECT_EQ(readFile(dir / "run.bmp").substr(0, 2), "BM");
 }
 
+// A fresh adapter's line is cooked until the recorder makes it raw; a device that sends from
+// the moment the port opens must lose no line to merging or dropping and hear no echo.
+TEST_F(RecordTest, CookedPortFedFromTheMomentItOpensKeepsEveryLineAndEchoesNothing) {
+    constexpr int kRuns = 20;
+    constexpr int kLines = 2000;
+    const std::string bytes = WriterAtOpen::NumberedLines(kLines);
+    for (int run = 0; run < kRuns; ++run) {
+        int master = -1;
+        int slave = -1;
+        char name[256] = {};
+        ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+        close(slave); // left in the cooked mode of a fresh terminal
+        fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+        fcntl(master, F_SETFD, FD_CLOEXEC);
+        WriterAtOpen writer(master, bytes);
+        const int status = record({"--port", name, "--count", std::to_string(kLines), "--seconds",
+                                   "20", "-o", (dir / "run.pmx").string()});
+        EXPECT_EQ(writer.Finish(), bytes.size()) << "run " << run;
+        close(master);
+        ASSERT_EQ(status, 0) << "run " << run << ": " << readFile(dir / "cli.err");
+        EXPECT_EQ(writer.Echoed(), 0u) << "run " << run;
+        const std::vector<ChartItem> items = readSession(dir / "run.pmx");
+        ASSERT_EQ(items.size(), static_cast<std::size_t>(kLines)) << "run " << run;
+        for (int i = 0; i < kLines; ++i) {
+            ASSERT_EQ(items[static_cast<std::size_t>(i)].Y, i + 1.0) << "run " << run;
+        }
+    }
+}
+
 TEST_F(RecordTest, MissingPortFailsWithTheOpenErrorAndKeepsAnEarlierRecording) {
     const std::string earlier(104 * 3, '\x11');
     { std::ofstream(dir / "run.pmx", std::ios::binary) << earlier; }
@@ -605,5 +648,146 @@ TEST_F(RecordTest, TimeTrendDeletesWhatAPauseMovesOutOfTheWindow) {
     // The oldest kept segment leads in from the last sample before the pause.
     EXPECT_LT(items.front().X, newest - 0.4);
 }
+
+// Bytes waiting in a pipe or FIFO, seen from its reading end.
+int queuedIn(int fd) {
+    int n = 0;
+    return ioctl(fd, FIONREAD, &n) == 0 ? n : -1;
+}
+
+// Waits until the pipe behind fd holds at least `bytes` (its writer then waits for room).
+bool waitUntilQueued(int fd, int bytes) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (queuedIn(fd) < bytes && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return queuedIn(fd) >= bytes;
+}
+
+// The single rescue session in folder, or an empty path.
+fs::path rescued(const fs::path& folder, const std::string& stem) {
+    fs::path found;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("plotmira-" + stem + "-", 0) == 0 && entry.path().extension() == ".pmx") {
+            EXPECT_TRUE(found.empty()) << "two rescue files";
+            found = entry.path();
+        }
+    }
+    return found;
+}
+
+// A reader that opened the FIFO and stopped reading must not hold the recording hostage: a
+// signal while the session waits for room abandons the outputs within a second, says which were
+// not written and keeps the samples in a rescue session.
+TEST_F(RecordTest, SignalAbandonsAnOutputWhoseReaderStoppedReading) {
+    { std::ofstream(dir / "in.raw", std::ios::binary) << repeated("7\r\n", 2000); }
+    for (const int signal : {SIGINT, SIGTERM}) {
+        const fs::path fifo = dir / ("run" + std::to_string(signal) + ".pmx");
+        ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+        const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_GE(reader, 0);
+        Process cli = spawn({kCli, "record", "--input", (dir / "in.raw").string(), "-o",
+                             fifo.string(), "--bmp", (dir / "run.bmp").string()},
+                            dir / "cli.out", dir / "cli.err");
+        // 2000 samples are 208000 bytes: the FIFO fills and the recorder waits for room.
+        ASSERT_TRUE(waitUntilQueued(reader, 60000)) << queuedIn(reader);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const auto signalled = std::chrono::steady_clock::now();
+        kill(cli.pid, signal);
+        const int status = waitFor(cli, std::chrono::seconds(10));
+        EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(1));
+        close(reader);
+        EXPECT_EQ(status, 1);
+        const std::string err = readFile(dir / "cli.err");
+        EXPECT_NE(err.find("Datei \"" + fifo.string() +
+                           "\" nicht vollständig geschrieben: durch Signal abgebrochen\n"),
+                  std::string::npos)
+            << err;
+        EXPECT_NE(err.find("Datei \"" + (dir / "run.bmp").string() +
+                           "\" nicht geschrieben: durch Signal abgebrochen\n"),
+                  std::string::npos)
+            << err;
+        const fs::path rescue = rescued(dir, fifo.stem().string());
+        ASSERT_FALSE(rescue.empty()) << err;
+        EXPECT_NE(err.find("Aufzeichnung gesichert in \"" + rescue.string() + "\"\n"),
+                  std::string::npos)
+            << err;
+        EXPECT_EQ(readSession(rescue).size(), 2000u);
+    }
+}
+
+// Status lines into a FIFO whose reader stopped reading: a signal still ends the run within a
+// second, the session is written and the lines that could not be are counted.
+TEST_F(RecordTest, SignalEndsARecordingWhoseStatusReaderStoppedReading) {
+    { std::ofstream(dir / "in.raw", std::ios::binary) << repeated("7\r\n", 100000); }
+    const fs::path fifo = dir / "status.fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    Process cli = spawn(
+        {kCli, "record", "--input", (dir / "in.raw").string(), "-o", (dir / "run.pmx").string()},
+        fifo, dir / "cli.err");
+    ASSERT_TRUE(waitUntilQueued(reader, 60000)) << queuedIn(reader);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const auto signalled = std::chrono::steady_clock::now();
+    kill(cli.pid, SIGINT);
+    const int status = waitFor(cli, std::chrono::seconds(10));
+    EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(1));
+    close(reader);
+    EXPECT_EQ(status, 1);
+    const std::string err = readFile(dir / "cli.err");
+    EXPECT_NE(err.find("Standardausgabe blockiert: "), std::string::npos) << err;
+    EXPECT_NE(err.find(" Zeilen nicht geschrieben\n"), std::string::npos) << err;
+    const std::size_t items = readSession(dir / "run.pmx").size();
+    EXPECT_GT(items, 0u);
+    EXPECT_LT(items, 100000u);
+}
+
+// An output that cannot be written (its folder went away, the disk is full) must not cost the
+// recording: it goes to a new session file in $TMPDIR, named with the error, and the run ends
+// with status 1.
+struct RescueCase {
+    const char* name;
+    std::vector<std::string> outputs; // relative names are taken in the test's folder
+    const char* error;                // on standard error
+    const char* stem;                 // of the rescue file
+};
+
+class RecordRescue : public RecordTest, public testing::WithParamInterface<RescueCase> {};
+
+TEST_P(RecordRescue, SessionGoesToTheTemporaryFolder) {
+    const RescueCase& c = GetParam();
+    { std::ofstream(dir / "in.raw", std::ios::binary) << repeated("1.5\r\n2.5\r\n", 50); }
+    std::vector<std::string> args{"--input", (dir / "in.raw").string()};
+    for (const std::string& output : c.outputs) {
+        const bool absolute = output.front() == '/' || output.front() == '-';
+        args.push_back(absolute ? output : (dir / output).string());
+    }
+    EXPECT_EQ(record(args), 1);
+    const std::string err = readFile(dir / "cli.err");
+    EXPECT_NE(err.find(c.error), std::string::npos) << err;
+    const fs::path rescue = rescued(dir, c.stem);
+    ASSERT_FALSE(rescue.empty()) << err;
+    EXPECT_NE(err.find("Aufzeichnung gesichert in \"" + rescue.string() + "\"\n"),
+              std::string::npos)
+        << err;
+    const std::vector<ChartItem> items = readSession(rescue);
+    ASSERT_EQ(items.size(), 100u);
+    EXPECT_EQ(items[99].Y, 2.5);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outputs, RecordRescue,
+    testing::Values(RescueCase{"FolderGone",
+                               {"-o", "gone/run.pmx"},
+                               "gone/run.pmx\" kann nicht erstellt werden.",
+                               "run"},
+                    RescueCase{"DiskFull", {"-o", "/dev/full"}, "Zu wenig Speicherplatz", "full"},
+                    RescueCase{"OnlyTheBitmapFails",
+                               {"--bmp", "gone/run.bmp"},
+                               "kann nicht erstellt werden.",
+                               "run"}),
+    [](const testing::TestParamInfo<RescueCase>& info) { return std::string(info.param.name); });
 
 } // namespace

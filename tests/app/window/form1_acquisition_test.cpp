@@ -7,16 +7,21 @@
 #include "chart/control/plotchart.h"
 #include "serial/serialcomm.h"
 #include "tests/support/lineerrorplatform.h"
+#include "tests/support/writeratopen.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <atomic>
 #include <chrono>
+#include <csignal>
+#include <fcntl.h>
 #include <memory>
 #include <string>
+#include <sys/ioctl.h>
 
 namespace {
 
@@ -91,6 +96,30 @@ TEST_F(Acquiring, ZeitPlotsEachSampleAtItsSecondsSinceStart) {
     EXPECT_LE(chart.Item(2).X, wall);
     EXPECT_EQ(chart.Scale1X().Caption(), "Zeit [s]");
     EXPECT_EQ(chart.Scale1X().RangeHigh(), 10.0);
+// A fresh adapter's line is cooked until Start makes it raw; a device that sends from the moment
+// the port opens must lose no line to merging or dropping and hear no echo.
+TEST_F(Acquiring, CookedPortFedFromTheMomentItOpensKeepsEveryLineAndEchoesNothing) {
+    constexpr int kRuns = 20;
+    constexpr int kLines = 2000;
+    const std::string bytes = WriterAtOpen::NumberedLines(kLines);
+    for (int run = 0; run < kRuns; ++run) {
+        auto device = Device(5, false);
+        ASSERT_TRUE(device->Ok());
+        WriterAtOpen writer(device->Master(), bytes);
+        QTest::mouseClick(Form->StartButton, Qt::LeftButton);
+        ASSERT_TRUE(Exceptions.empty()) << Exceptions[0].toStdString();
+        const bool all = WaitFor([&] { return Acq().SampleCount >= kLines; }, 20000);
+        QTest::mouseClick(Form->StopButton, Qt::LeftButton);
+        EXPECT_EQ(writer.Finish(), bytes.size()) << "run " << run;
+        ASSERT_TRUE(all) << "run " << run << ": " << Acq().SampleCount << " samples";
+        EXPECT_EQ(Acq().SampleCount, kLines) << "run " << run;
+        EXPECT_EQ(writer.Echoed(), 0u) << "run " << run;
+        ASSERT_EQ(Form->PlotChart1->ItemCount(), kLines) << "run " << run;
+        for (int i = 0; i < kLines; ++i) {
+            ASSERT_EQ(Form->PlotChart1->Item(i).Y, i + 1.0) << "run " << run;
+        }
+    }
+    EXPECT_TRUE(Messages.empty());
 }
 
 TEST_F(Acquiring, FieldsWithEitherSeparatorScaleTheSamples) {
@@ -265,6 +294,28 @@ TEST_F(Acquiring, ErrorBoxesAreTitledByWhereTheErrorIsShown) {
     EXPECT_EQ(boxes[1].title, QStringLiteral("test_window"));
     EXPECT_TRUE(boxes[1].text.startsWith(QStringLiteral("Device \"COM0\" Open Error")));
     EXPECT_EQ(boxes[1].icon, QMessageBox::Critical);
+
+    // A device path with control characters is shown escaped, and one far wider than the
+    // screen is shortened in the middle so that the box fits.
+    const QString head = QStringLiteral("/dev/ttyUSB\x1b[2J");
+    const QString tail = QStringLiteral("-if00-port0");
+    Form->ComComboBox->setEditText(head + QString(3000, QLatin1Char('x')) + tail);
+    int boxWidth = 0;
+    SetMessageBoxRunner([&](QMessageBox& box) {
+        boxes.push_back({box.windowTitle(), box.text(), box.icon()});
+        box.show();
+        boxWidth = box.frameGeometry().width();
+        box.hide();
+    });
+    QTest::mouseClick(Form->StartButton, Qt::LeftButton);
+    ASSERT_EQ(boxes.size(), 3u);
+    const QString first = boxes[2].text.section(QLatin1Char('\n'), 0, 0);
+    EXPECT_TRUE(first.startsWith(QStringLiteral("Device \"/dev/ttyUSB\\x1B[2J")))
+        << first.toStdString();
+    EXPECT_TRUE(first.endsWith(tail + QStringLiteral("\" Open Error !!!"))) << first.toStdString();
+    EXPECT_TRUE(first.contains(QChar(0x2026))) << first.toStdString();
+    EXPECT_FALSE(boxes[2].text.contains(QChar(0x1b)));
+    EXPECT_LE(boxWidth, Form->screen()->availableGeometry().width());
 }
 
 TEST_F(Acquiring, UnpluggedDeviceReturnsToIdleWithAMessageAndKeepsTheSamples) {
@@ -302,6 +353,33 @@ TEST_F(Acquiring, ClosingTheWindowWhileAcquiringStopsFirst) {
     EXPECT_EQ(TerminateCount, 1);
     EXPECT_FALSE(Form->PortActive());
     expectIdle(*Form);
+}
+
+// A logout, a closed terminal or a service stop ends the window as "Beenden" does: acquisition
+// stops and the port closes, which also clears the exclusive flag that a pseudo-terminal would
+// otherwise keep, instead of the program dying with the port held.
+TEST_F(Acquiring, TerminationSignalsStopAcquisitionAndQuitAsBeendenDoes) {
+    int quits = 0;
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        auto device = Device();
+        QTest::mouseClick(Form->StartButton, Qt::LeftButton);
+        device->Write(lines(1, 3));
+        ASSERT_TRUE(WaitFor([&] { return Acq().SampleCount == 3; }));
+        ASSERT_EQ(raise(signal), 0);
+        ASSERT_TRUE(WaitFor([&] { return TerminateCount == quits + 1; })) << signal;
+        ++quits;
+        expectIdle(*Form);
+        EXPECT_EQ(Form->PlotChart1->ItemCount(), 3);
+        const int fd =
+            open(QFile::encodeName(device->Link()).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        ASSERT_GE(fd, 0);
+        int exclusive = -1;
+        EXPECT_EQ(ioctl(fd, TIOCGEXCL, &exclusive), 0);
+        EXPECT_EQ(exclusive, 0) << signal;
+        close(fd);
+    }
+    EXPECT_TRUE(Messages.empty());
+    EXPECT_TRUE(Exceptions.empty());
 }
 
 TEST_F(Acquiring, RestartAfterStopBeginsANewRun) {

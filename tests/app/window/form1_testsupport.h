@@ -43,17 +43,20 @@
 // process holds, and raw mode and written bytes stay while the master is open.
 class FakeDevice {
 public:
-    FakeDevice(const QString& portsDir, int comNo) {
+    // raw false: the line stays in the cooked mode of a fresh terminal.
+    FakeDevice(const QString& portsDir, int comNo, bool raw = true) {
         char name[256] = {};
         int slave = -1;
         if (openpty(&m_master, &slave, name, nullptr, nullptr) != 0) {
             ADD_FAILURE() << "openpty failed";
             return;
         }
-        termios raw{};
-        tcgetattr(slave, &raw);
-        cfmakeraw(&raw);
-        tcsetattr(slave, TCSANOW, &raw);
+        if (raw) {
+            termios t{};
+            tcgetattr(slave, &t);
+            cfmakeraw(&t);
+            tcsetattr(slave, TCSANOW, &t);
+        }
         close(slave);
         fcntl(m_master, F_SETFD, FD_CLOEXEC);
         // Writes must not block: the program drains the pty on this same thread.
@@ -75,6 +78,9 @@ public:
     FakeDevice& operator=(const FakeDevice&) = delete;
 
     bool Ok() const { return m_master >= 0; }
+    int Master() const { return m_master; }
+    // The link $PLOTMIRA_PORTS/COM<n> to the slave.
+    QString Link() const { return m_link; }
 
     // Runs the event loop while the pty is full, so that the program drains it. False when it
     // stayed full for several seconds (nobody reads) or the write failed.
@@ -168,8 +174,8 @@ protected:
         unsetenv("PLOTMIRA_PORTS");
     }
 
-    std::unique_ptr<FakeDevice> Device(int comNo = 5) {
-        return std::make_unique<FakeDevice>(m_ports.path(), comNo);
+    std::unique_ptr<FakeDevice> Device(int comNo = 5, bool raw = true) {
+        return std::make_unique<FakeDevice>(m_ports.path(), comNo, raw);
     }
 
     // Pumps events until `done` holds or the time is up; true when it holds.
