@@ -122,8 +122,10 @@ if [ -f "$changes" ]; then
 else
     fail "no $changes: the package was not built by tools/build-package"
 fi
+# Control-flow protection is left out: it needs the C library's start files built with it, and
+# Debian 12's are not (an empty program built with -fcf-protection fails that check too).
 for program in plotmira plotmira-cli plotmira-sim; do
-    hardening-check "$root/usr/bin/$program" || fail "hardening-check fails $program"
+    hardening-check --nocfprotection "$root/usr/bin/$program" || fail "hardening-check fails $program"
 done
 
 if [ "$failures" -ne 0 ]; then

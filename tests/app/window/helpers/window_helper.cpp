@@ -84,6 +84,9 @@ int main(int argc, char** argv) {
         static_cast<void>(
             QTest::qWaitFor([&] { return form.Acq().SampleCount >= samples; }, 20000));
         std::printf("samples %lld\n", static_cast<long long>(form.Acq().SampleCount));
+        std::fflush(stdout);
+        // PLOTMIRA_HOLD_MS keeps the plotting window up a while longer, for a screenshot.
+        QTest::qWait(qEnvironmentVariableIntValue("PLOTMIRA_HOLD_MS"));
         form.StopButton->click();
     }
     std::fflush(stdout);
