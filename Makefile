@@ -59,9 +59,12 @@ bench-window: deps
 install: build
 	cmake --install $(BUILD)
 
-# The Debian package plotmira_<version>_<arch>.deb, in the build folder.
-package: build
-	cd $(BUILD) && cpack -G DEB
+# The Debian package plotmira_<version>_<arch>.deb, in the build folder, built as Debian builds
+# it (dpkg-buildpackage with debian/) from a clean copy of the sources, then checked: its fields
+# and files, lintian (no error, no warning) and hardening-check on the programs.
+package: deps
+	tools/build-package $(BUILD)
+	tests/install/package_test.sh $(BUILD) "$$(dpkg-parsechangelog -S Version)"
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -104,15 +104,16 @@ bool IsDevicePathText(const std::string& text) {
     return !text.empty() && text.front() == '/';
 }
 
-std::vector<std::string> ListPortTexts() {
+std::vector<std::string> ListPortTexts(const std::string& root) {
+    // The devices present come first: a board just plugged in is the first entry, not the 22nd.
     std::vector<std::string> texts;
-    for (int n = 0; n <= 20; ++n) {
-        texts.push_back(std::to_string(n));
-    }
     for (const char* pattern : {"/dev/serial/by-id/*", "/dev/ttyACM*", "/dev/ttyUSB*"}) {
-        for (auto& path : globSorted(pattern)) {
+        for (auto& path : globSorted((root + pattern).c_str())) {
             texts.push_back(std::move(path));
         }
+    }
+    for (int n = 0; n <= 20; ++n) {
+        texts.push_back(std::to_string(n));
     }
     return texts;
 }

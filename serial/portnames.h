@@ -17,6 +17,7 @@ bool IsDevicePathText(const std::string& text);
 // it stands. A name typed or linked with an escape sequence cannot drive the terminal then.
 std::string EscapedPortName(const std::string& name);
 
-// The texts offered in the port drop-down: "0" to "20", then the serial devices present
-// (/dev/serial/by-id/*, /dev/ttyACM*, /dev/ttyUSB*), each group in natural order.
-std::vector<std::string> ListPortTexts();
+// The texts offered in the port drop-down: the serial devices present (/dev/serial/by-id/*,
+// /dev/ttyACM*, /dev/ttyUSB*, each group in natural order), then "0" to "20". A non-empty
+// `root` stands in for "/" (tests): the devices are looked for, and named, below it.
+std::vector<std::string> ListPortTexts(const std::string& root = {});

@@ -5,6 +5,7 @@
 
 #include "app/window/pagecontrol.h"
 #include "app/window/portcombobox.h"
+#include "app/window/windowplacement.h"
 
 #include "chart/control/plotchart.h"
 #include "widgets/circularprogress.h"
@@ -21,6 +22,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -131,14 +133,14 @@ void TForm1::buildLayout() {
     valuePanel->setFixedHeight(kClientHeight - ToolPanel->height() - 2 * kBodyMargin -
                                kValuePanelSpacing - kChartHeight - StatusBar->sizeHint().height());
 
-    // The window opens with the designed client area below the menu bar. The designed minimum,
-    // 800 × 600, is the outer window's, frame, caption and menu included, which that client
-    // area fills exactly; the frame is the window manager's here, so the client area itself is
-    // the smallest the window becomes.
+    // The window opens with the designed client area below the menu bar at (409, 237). The
+    // designed minimum, 800 × 600, is the outer window's, frame, caption and menu included,
+    // which that client area fills exactly; the frame is the window manager's here, so the
+    // client area itself is the smallest the window becomes. On a screen too small for that
+    // (a laptop, a scaled desktop) the window moves, and if need be shrinks down to what its
+    // controls need, so that all of it is visible.
     const QSize client(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
-    setMinimumSize(client);
-    resize(client);
-    move(409, 237);
+    PlaceOnScreen(*this, QPoint(409, 237), client, minimumSizeHint());
 }
 
 void TForm1::buildToolPanel() {
@@ -363,28 +365,57 @@ void TForm1::buildValuePanel() {
 void TForm1::buildMenu() {
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu1"));
-    const auto entry = [](QMenu* menu, const char* name, const char* text) {
+    // "&" marks the mnemonic (Alt+D opens "Datei", then S saves); the shown texts stay as they
+    // are. The key shortcuts are the usual ones of desktop programs.
+    const auto entry = [](QMenu* menu, const char* name, const char* text,
+                          QKeySequence shortcut = {}) {
         QAction* action = menu->addAction(QString::fromUtf8(text));
         action->setObjectName(QLatin1String(name));
+        action->setShortcut(shortcut);
         return action;
     };
-    Datei1 = named(bar->addMenu(QStringLiteral("Datei")), "Datei1");
-    Grafikdrucken1 = entry(Datei1, "Grafikdrucken1", "Grafik speichern als Bitmap (.bmp)");
-    ErfassungSpeichern = entry(Datei1, "ErfassungSpeichern", "Sitzung speichern");
-    Erfassungladen = entry(Datei1, "Erfassungladen", "Sitzung laden");
+    Datei1 = named(bar->addMenu(QStringLiteral("&Datei")), "Datei1");
+    Grafikdrucken1 = entry(Datei1, "Grafikdrucken1", "&Grafik speichern als Bitmap (.bmp)");
+    ErfassungSpeichern =
+        entry(Datei1, "ErfassungSpeichern", "Sitzung &speichern", Qt::CTRL | Qt::Key_S);
+    Erfassungladen = entry(Datei1, "Erfassungladen", "Sitzung &laden", Qt::CTRL | Qt::Key_O);
     DatenExportimCSVFormat1 =
-        entry(Datei1, "DatenExportimCSVFormat1", "Daten-Export im CSV-Format");
-    Einstellungen1 = entry(Datei1, "Einstellungen1", "Beenden");
-    Mathematik1 = named(bar->addMenu(QStringLiteral("Mathematik")), "Mathematik1");
-    FourierAnalyse1 = entry(Mathematik1, "FourierAnalyse1", "Fourier Analyse");
+        entry(Datei1, "DatenExportimCSVFormat1", "Daten-&Export im CSV-Format");
+    Einstellungen1 = entry(Datei1, "Einstellungen1", "&Beenden", Qt::CTRL | Qt::Key_Q);
+    Mathematik1 = named(bar->addMenu(QStringLiteral("&Mathematik")), "Mathematik1");
+    FourierAnalyse1 = entry(Mathematik1, "FourierAnalyse1", "&Fourier Analyse");
     RealtimeFourierAnalyse1 =
-        entry(Mathematik1, "RealtimeFourierAnalyse1", "Realtime Fourier Analyse");
-    DigitalesFilter1 = entry(Mathematik1, "DigitalesFilter1", "Digitales Filter");
-    Hilfe1 = bar->addAction(QStringLiteral("Hilfe"));
+        entry(Mathematik1, "RealtimeFourierAnalyse1", "&Realtime Fourier Analyse");
+    DigitalesFilter1 = entry(Mathematik1, "DigitalesFilter1", "&Digitales Filter");
+    Hilfe1 = bar->addAction(QStringLiteral("&Hilfe"));
     Hilfe1->setObjectName(QStringLiteral("Hilfe1"));
-    Info1 = bar->addAction(QStringLiteral("Info"));
+    Info1 = bar->addAction(QStringLiteral("&Info"));
     Info1->setObjectName(QStringLiteral("Info1"));
     MenuItems = {Datei1->menuAction(), Mathematik1->menuAction(), Hilfe1, Info1};
+
+    // A shortcut reaches its entry also while the entry's menu is disabled (during a run): the
+    // menu's entries keep their shortcuts only while the menu can be opened.
+    for (QMenu* menu : {Datei1, Mathematik1}) {
+        connect(menu->menuAction(), &QAction::enabledChanged, menu, [menu](bool enabled) {
+            for (QAction* action : menu->actions()) {
+                const QVariant kept = action->property("menuShortcut");
+                if (!enabled && !action->shortcut().isEmpty()) {
+                    action->setProperty("menuShortcut", action->shortcut());
+                    action->setShortcut({});
+                } else if (enabled && kept.isValid()) {
+                    action->setShortcut(kept.value<QKeySequence>());
+                    action->setProperty("menuShortcut", {});
+                }
+            }
+        });
+    }
+    // F10 opens the first menu, as in other desktop programs.
+    auto* f10 = new QShortcut(Qt::Key_F10, this);
+    connect(f10, &QShortcut::activated, this, [this] {
+        if (Datei1->menuAction()->isEnabled()) {
+            menuBar()->setActiveAction(Datei1->menuAction());
+        }
+    });
 }
 
 void TForm1::connectHandlers() {

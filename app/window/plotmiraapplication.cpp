@@ -3,12 +3,14 @@
 
 #include "app/window/messagedisplay.h"
 
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QTranslator>
 
 PlotmiraApplication::PlotmiraApplication(int& argc, char** argv) : QApplication(argc, argv) {
     InstallQtGermanTranslation();
     KeepEmptyWindowTitlesEmpty();
+    SetProgramIcon();
 }
 
 bool PlotmiraApplication::notify(QObject* receiver, QEvent* event) {
@@ -30,6 +32,17 @@ QTranslator* InstallQtGermanTranslation() {
         return nullptr;
     }
     return translator;
+}
+
+void SetProgramIcon() {
+    // The resource lives in a static library: its registration must be pulled in by name.
+    Q_INIT_RESOURCE(plotmira);
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+        icon.addFile(QStringLiteral(":/icons/plotmira-%1.png").arg(size), QSize(size, size));
+    }
+    QGuiApplication::setWindowIcon(icon);
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.plotmira.Plotmira"));
 }
 
 void KeepEmptyWindowTitlesEmpty() {

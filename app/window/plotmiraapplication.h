@@ -26,6 +26,10 @@ public:
 // translation is not installed on this system; the program's own texts are not translated.
 QTranslator* InstallQtGermanTranslation();
 
+// Gives every window of the program its icon, and names the desktop entry (its file name
+// without ".desktop") by which a Wayland compositor finds the program's name and icon.
+void SetProgramIcon();
+
 // Keeps window titles that the program leaves empty (its message boxes) empty on screen: the
 // window system would otherwise show the application's name there.
 void KeepEmptyWindowTitlesEmpty();

@@ -2,14 +2,16 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The manual pages and the programs' own help agree: each page renders without a warning and
 # carries the project's version, every option a program's --help names is in its page, and
-# --help and --version answer without a display.
-# Usage: manpages_test.sh MAN_FOLDER VERSION PLOTMIRA PLOTMIRA_CLI PLOTMIRA_SIM
+# --help and --version answer without a display, and the example of plotmira(1) starts the
+# simulated device as `make run` does.
+# Usage: manpages_test.sh MAN_FOLDER VERSION PLOTMIRA PLOTMIRA_CLI PLOTMIRA_SIM RUN_DEMO
 set -uo pipefail
 man_folder=$1
 version=$2
 plotmira=$3
 cli=$4
 sim=$5
+run_demo=$6
 failures=0
 fail() {
     echo "FAIL: $*"
@@ -68,6 +70,16 @@ out=$(headless "$cli" --version 2>&1)
 check_options plotmira-sim "$(headless "$sim" --help)"
 out=$(headless "$sim" --version 2>&1)
 [ "$out" = "plotmira-sim $version" ] || fail "plotmira-sim --version printed '$out'"
+
+# The simulated device of the example, as a reader copies it from the page (continued lines
+# joined), against the one `make run` starts: the same options and values in the same order;
+# --quiet only silences the demo's terminal.
+example=$(render plotmira /dev/null | sed -n '/^EXAMPLES$/,/^SEE ALSO$/p' |
+    sed -e ':a' -e '/\\$/{N;s/\\\n//;ba' -e '}' | grep -m1 'plotmira-sim ' |
+    sed 's/^ *plotmira-sim //; s/ *&$//' | tr -s ' ')
+demo=$(grep -m1 '"$sim" ' "$run_demo" | sed 's/^ *"$sim" //; s/ --quiet//; s/ *&$//' | tr -s ' ')
+[ -n "$example" ] && [ "$example" = "$demo" ] ||
+    fail "plotmira(1) starts plotmira-sim with '$example', make run with '$demo'"
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed"

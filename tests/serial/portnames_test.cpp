@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <unistd.h>
 
 TEST(PortNames, ComNumbersMapToLinksOrConventionalDevices) {
     {
@@ -24,13 +27,34 @@ TEST(PortNames, ComNumbersMapToLinksOrConventionalDevices) {
     EXPECT_FALSE(IsDevicePathText("5"));
     EXPECT_FALSE(IsDevicePathText(""));
 
+    // The devices present first (a board just plugged in is the first entry), each group in
+    // natural order, then the numbers.
+    {
+        const std::filesystem::path root = std::filesystem::path(::testing::TempDir()) /
+                                           ("portlist-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(root / "dev/serial/by-id");
+        for (const char* device : {"dev/ttyUSB0", "dev/ttyACM10", "dev/ttyACM2", "dev/ttyS0",
+                                   "dev/serial/by-id/usb-Board_1234-if00"}) {
+            std::ofstream(root / device).put('\n');
+        }
+        const std::string r = root.string();
+        std::vector<std::string> expected = {r + "/dev/serial/by-id/usb-Board_1234-if00",
+                                             r + "/dev/ttyACM2", r + "/dev/ttyACM10",
+                                             r + "/dev/ttyUSB0"};
+        for (int n = 0; n <= 20; ++n) {
+            expected.push_back(std::to_string(n));
+        }
+        EXPECT_EQ(ListPortTexts(r), expected);
+        std::filesystem::remove_all(root);
+    }
     const auto texts = ListPortTexts();
     ASSERT_GE(texts.size(), 21u);
-    for (int n = 0; n <= 20; ++n) {
-        EXPECT_EQ(texts[n], std::to_string(n));
-    }
-    for (std::size_t i = 21; i < texts.size(); ++i) {
+    const std::size_t devices = texts.size() - 21;
+    for (std::size_t i = 0; i < devices; ++i) {
         EXPECT_TRUE(IsDevicePathText(texts[i])) << texts[i];
+    }
+    for (int n = 0; n <= 20; ++n) {
+        EXPECT_EQ(texts[devices + n], std::to_string(n));
     }
 }
 

@@ -9,8 +9,10 @@
 #include "tests/support/filesizelimit.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QMenu>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <poll.h>
@@ -66,6 +68,62 @@ TEST_F(Files, SaveLoadAndExportGoThroughTheirDialogs) {
     EXPECT_EQ(Requests[1].DefaultExt, QStringLiteral(".pmx"));
     EXPECT_EQ(Requests[3].DefaultExt, QStringLiteral(".bmp"));
     EXPECT_EQ(Requests[3].Filter, QStringLiteral("Graphic Files (*.bmp)|*.BMP"));
+}
+
+// The keyboard path to the commands: Alt+D (or F10) opens "Datei", a letter picks the entry;
+// Ctrl+S, Ctrl+O and Ctrl+Q act directly. While a run has the menus disabled, none of them acts.
+TEST_F(Files, KeyboardReachesTheCommandsWhileIdleOnly) {
+    // A window manager hands activation back to the window when a popup closes; here the test
+    // does, before each round of keys.
+    const auto activate = [this] {
+        QApplication::setActiveWindow(Form.get());
+        return WaitFor([this] { return QApplication::activeWindow() == Form.get(); });
+    };
+    ASSERT_TRUE(activate());
+    NextFileName.clear();
+    const auto kinds = [this] {
+        QString seen;
+        for (const FileDialogRequest& r : Requests) {
+            seen += r.DefaultExt + QLatin1Char(' ');
+        }
+        return seen.trimmed().toStdString();
+    };
+
+    QTest::keyClick(Form.get(), Qt::Key_S, Qt::ControlModifier);
+    QTest::keyClick(Form.get(), Qt::Key_O, Qt::ControlModifier);
+    QTest::keyClick(Form.get(), Qt::Key_D, Qt::AltModifier);
+    ASSERT_TRUE(WaitFor([this] { return Form->Datei1->isVisible(); })) << "Alt+D";
+    QTest::keyClick(Form->Datei1, Qt::Key_G);
+    EXPECT_EQ(kinds(), ".pmx .pmx .bmp");
+    EXPECT_EQ(Requests[1].DialogKind, FileDialogRequest::Kind::Open);
+    QTest::keyClick(Form.get(), Qt::Key_F10);
+    ASSERT_TRUE(WaitFor([this] { return Form->Datei1->isVisible(); })) << "F10";
+    QTest::keyClick(Form->Datei1, Qt::Key_Escape);
+    EXPECT_TRUE(WaitFor([this] { return !Form->Datei1->isVisible(); }));
+
+    auto device = Device();
+    QTest::mouseClick(Form->StartButton, Qt::LeftButton);
+    ASSERT_TRUE(Form->PortActive());
+    ASSERT_TRUE(activate());
+    for (const auto& [key, modifier] : {std::pair{Qt::Key_S, Qt::ControlModifier},
+                                        {Qt::Key_O, Qt::ControlModifier},
+                                        {Qt::Key_Q, Qt::ControlModifier},
+                                        {Qt::Key_D, Qt::AltModifier},
+                                        {Qt::Key_F10, Qt::NoModifier}}) {
+        QTest::keyClick(Form.get(), key, modifier);
+    }
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(Form->Datei1->isVisible());
+    EXPECT_EQ(kinds(), ".pmx .pmx .bmp") << "a command ran during the run";
+    EXPECT_EQ(TerminateCount, 0);
+    EXPECT_TRUE(Form->PortActive());
+
+    QTest::mouseClick(Form->StopButton, Qt::LeftButton);
+    ASSERT_TRUE(activate());
+    QTest::keyClick(Form.get(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(kinds(), ".pmx .pmx .bmp .pmx");
+    QTest::keyClick(Form.get(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(TerminateCount, 1);
 }
 
 TEST_F(Files, CancelledDialogsChangeNothing) {

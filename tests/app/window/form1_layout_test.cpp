@@ -22,6 +22,8 @@
 #include <QTabWidget>
 #include <QToolButton>
 
+#include <map>
+
 namespace {
 
 using Layout = Form1Test;
@@ -203,7 +205,8 @@ TEST_F(Layout, FieldsHaveTheirDefaultsAndLimits) {
 // The shown value is the list's current item, so the opened list highlights it; a value typed
 // and confirmed with Return is used but never added to the offered list.
 TEST_F(Layout, PortAndBaudListsStayAsOfferedAndShowTheirCurrentItem) {
-    EXPECT_EQ(Form->ComComboBox->currentIndex(), 5);
+    EXPECT_EQ(Form->ComComboBox->currentIndex(), Form->ComComboBox->findText(QStringLiteral("5")));
+    EXPECT_GE(Form->ComComboBox->currentIndex(), 5);
     EXPECT_EQ(Form->BaudComboBox->currentIndex(), 12);
     for (QComboBox* combo : {static_cast<QComboBox*>(Form->ComComboBox), Form->BaudComboBox}) {
         const int count = combo->count();
@@ -246,13 +249,14 @@ TEST_F(Layout, FieldsAcceptOnlyTheirCharacters) {
     }
 }
 
-TEST_F(Layout, PortListOffersZeroToTwentyThenDevicesAndBaudRatesInOrder) {
-    ASSERT_GE(Form->ComComboBox->count(), 21);
-    for (int i = 0; i <= 20; ++i) {
-        EXPECT_EQ(Form->ComComboBox->itemText(i), QString::number(i));
-    }
-    for (int i = 21; i < Form->ComComboBox->count(); ++i) {
+TEST_F(Layout, PortListOffersDevicesThenZeroToTwentyAndBaudRatesInOrder) {
+    const int count = Form->ComComboBox->count();
+    ASSERT_GE(count, 21);
+    for (int i = 0; i < count - 21; ++i) {
         EXPECT_TRUE(Form->ComComboBox->itemText(i).startsWith(QLatin1Char('/')));
+    }
+    for (int n = 0; n <= 20; ++n) {
+        EXPECT_EQ(Form->ComComboBox->itemText(count - 21 + n), QString::number(n));
     }
     QStringList rates;
     for (int i = 0; i < Form->BaudComboBox->count(); ++i) {
@@ -263,21 +267,20 @@ TEST_F(Layout, PortListOffersZeroToTwentyThenDevicesAndBaudRatesInOrder) {
                              "115200 128000 256000"));
 }
 
-// An adapter plugged in after start is offered the next time the list opens; the shown text
-// stays as typed or chosen.
+// An adapter plugged in after start is offered the next time the list opens, as the first
+// entry; the shown text stays as typed or chosen.
 TEST_F(Layout, PortListIsReadAgainEachTimeItOpens) {
     std::vector<std::string> devices = {"/dev/ttyACM0"};
     Form->ComComboBox->SetPortLister([&devices] {
-        std::vector<std::string> texts;
+        std::vector<std::string> texts = devices;
         for (int n = 0; n <= 20; ++n) {
             texts.push_back(std::to_string(n));
         }
-        texts.insert(texts.end(), devices.begin(), devices.end());
         return texts;
     });
     const auto offered = [this] {
         QStringList texts;
-        for (int i = 21; i < Form->ComComboBox->count(); ++i) {
+        for (int i = 0; i < Form->ComComboBox->count() - 21; ++i) {
             texts << Form->ComComboBox->itemText(i);
         }
         return texts;
@@ -287,16 +290,16 @@ TEST_F(Layout, PortListIsReadAgainEachTimeItOpens) {
     Form->ComComboBox->hidePopup();
     EXPECT_EQ(offered(), QStringList({QStringLiteral("/dev/ttyACM0")}));
     EXPECT_EQ(Form->ComComboBox->currentText(), QStringLiteral("5"));
-    EXPECT_EQ(Form->ComComboBox->currentIndex(), 5);
+    EXPECT_EQ(Form->ComComboBox->currentIndex(), 6);
 
     devices.push_back("/dev/ttyUSB0");
-    Form->ComComboBox->setCurrentIndex(21);
+    Form->ComComboBox->setCurrentIndex(0);
     Form->ComComboBox->showPopup();
     Form->ComComboBox->hidePopup();
     EXPECT_EQ(offered(),
               QStringList({QStringLiteral("/dev/ttyACM0"), QStringLiteral("/dev/ttyUSB0")}));
     EXPECT_EQ(Form->ComComboBox->currentText(), QStringLiteral("/dev/ttyACM0"));
-    EXPECT_EQ(Form->ComComboBox->currentIndex(), 21);
+    EXPECT_EQ(Form->ComComboBox->currentIndex(), 0);
 
     // The chosen adapter is unplugged: its path stays in the field, the list drops it.
     devices.erase(devices.begin());
@@ -307,29 +310,50 @@ TEST_F(Layout, PortListIsReadAgainEachTimeItOpens) {
     EXPECT_EQ(Form->ComComboBox->count(), 22);
 }
 
-TEST_F(Layout, MainMenuHasFourItemsWithTheirEntries) {
+// The menus show their designed texts; "&" marks each item's key (Alt+D, then S), and the
+// usual shortcuts reach the session commands and "Beenden".
+TEST_F(Layout, MainMenuHasFourItemsWithTheirEntriesKeysAndShortcuts) {
+    const auto texts = [](const QList<QAction*>& actions) {
+        QStringList shown, keys;
+        for (QAction* a : actions) {
+            QString text = a->text();
+            const qsizetype amp = text.indexOf(QLatin1Char('&'));
+            keys << (amp >= 0 ? text.mid(amp + 1, 1) : QString());
+            shown << text.remove(QLatin1Char('&'));
+        }
+        return std::pair{shown, keys.join(QString())};
+    };
     const QList<QAction*> top = Form->menuBar()->actions();
     ASSERT_EQ(top.size(), 4);
-    EXPECT_EQ(top[0]->text(), QStringLiteral("Datei"));
-    EXPECT_EQ(top[1]->text(), QStringLiteral("Mathematik"));
-    EXPECT_EQ(top[2]->text(), QStringLiteral("Hilfe"));
-    EXPECT_EQ(top[3]->text(), QStringLiteral("Info"));
-    QStringList datei;
-    for (QAction* a : Form->Datei1->actions()) {
-        datei << a->text();
-    }
+    EXPECT_EQ(texts(top),
+              std::pair(QStringList({QStringLiteral("Datei"), QStringLiteral("Mathematik"),
+                                     QStringLiteral("Hilfe"), QStringLiteral("Info")}),
+                        QStringLiteral("DMHI")));
     EXPECT_EQ(
-        datei,
-        QStringList({QStringLiteral("Grafik speichern als Bitmap (.bmp)"),
-                     QStringLiteral("Sitzung speichern"), QStringLiteral("Sitzung laden"),
-                     QStringLiteral("Daten-Export im CSV-Format"), QStringLiteral("Beenden")}));
-    QStringList mathe;
-    for (QAction* a : Form->Mathematik1->actions()) {
-        mathe << a->text();
+        texts(Form->Datei1->actions()),
+        std::pair(
+            QStringList({QStringLiteral("Grafik speichern als Bitmap (.bmp)"),
+                         QStringLiteral("Sitzung speichern"), QStringLiteral("Sitzung laden"),
+                         QStringLiteral("Daten-Export im CSV-Format"), QStringLiteral("Beenden")}),
+            QStringLiteral("GslEB")));
+    EXPECT_EQ(texts(Form->Mathematik1->actions()),
+              std::pair(QStringList({QStringLiteral("Fourier Analyse"),
+                                     QStringLiteral("Realtime Fourier Analyse"),
+                                     QStringLiteral("Digitales Filter")}),
+                        QStringLiteral("FRD")));
+
+    std::map<QString, QString> shortcuts;
+    for (QMenu* menu : {Form->Datei1, Form->Mathematik1}) {
+        for (QAction* a : menu->actions()) {
+            if (!a->shortcut().isEmpty()) {
+                shortcuts[a->objectName()] = a->shortcut().toString(QKeySequence::PortableText);
+            }
+        }
     }
-    EXPECT_EQ(mathe, QStringList({QStringLiteral("Fourier Analyse"),
-                                  QStringLiteral("Realtime Fourier Analyse"),
-                                  QStringLiteral("Digitales Filter")}));
+    EXPECT_EQ(shortcuts, (std::map<QString, QString>{
+                             {QStringLiteral("ErfassungSpeichern"), QStringLiteral("Ctrl+S")},
+                             {QStringLiteral("Erfassungladen"), QStringLiteral("Ctrl+O")},
+                             {QStringLiteral("Einstellungen1"), QStringLiteral("Ctrl+Q")}}));
 }
 
 TEST_F(Layout, StatusBarHasThreePanelsOfWidth200) {

@@ -19,6 +19,8 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QIcon>
+#include <QImage>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
@@ -122,6 +124,23 @@ TEST(MessageBoxes, ProgramMessagesShowAnEmptyTitle) {
     EXPECT_EQ(shown, 1);
     EXPECT_TRUE(QGuiApplication::applicationDisplayName().isEmpty());
     EXPECT_FALSE(QCoreApplication::applicationName().isEmpty()) << "the name itself stays";
+}
+
+// Every window shows the program's icon, crisp from a task bar's 16 pixels to a dock's 256,
+// and a Wayland compositor finds the desktop entry the package installs.
+TEST(ProgramIcon, EveryWindowShowsItAtEachUsualSizeAndTheDesktopEntryIsNamed) {
+    SetProgramIcon();
+    TFormInfo info(nullptr);
+    const QIcon icon = info.windowIcon();
+    QList<QSize> expected;
+    for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+        expected << QSize(size, size);
+        const QImage image = icon.pixmap(size).toImage();
+        EXPECT_EQ(image.size(), QSize(size, size)) << size;
+        EXPECT_NE(image.pixel(size / 2, size / 2), image.pixel(0, 0)) << size << ": a blank image";
+    }
+    EXPECT_EQ(icon.availableSizes(), expected);
+    EXPECT_EQ(QGuiApplication::desktopFileName(), QStringLiteral("org.plotmira.Plotmira"));
 }
 
 // Qt's own texts read German whatever the user's locale; the program's own texts stay.
