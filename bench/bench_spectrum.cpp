@@ -132,9 +132,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     std::printf("Spectrum (Hann, FFTW_ESTIMATE plans), load %s\n", loadAverage().c_str());
     spectrumTimes();
-    std::printf("\nLive view, main thread per update (ms): copy of the newest samples, drawing "
-                "the result;\nwall: one update from tick to drawn result, the transform included; "
-                "load %s\n",
+    std::printf("\nLive view, main thread's CPU per update (ms): copy of the newest samples, "
+                "drawing the result;\nwall: one update from tick to drawn result, the transform "
+                "included; load %s\n",
                 loadAverage().c_str());
     std::printf("%-8s %8s %7s %10s %10s %10s %10s\n", "run", "samples", "points", "copy", "draw",
                 "main", "wall");

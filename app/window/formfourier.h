@@ -71,7 +71,8 @@ public:
     const SpectrumInput& ShownInput() const { return *m_input; }
     SpectrumSettings CurrentSettings() const;
 
-    // Main-thread time of the live view: copying the samples for a job, and drawing a result.
+    // Main-thread CPU time of the live view: copying the samples for a job, and drawing a
+    // result.
     struct LiveCosts {
         std::uint64_t Jobs = 0;
         std::chrono::nanoseconds CopyTime{0};
