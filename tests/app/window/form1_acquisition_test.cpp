@@ -96,6 +96,8 @@ TEST_F(Acquiring, ZeitPlotsEachSampleAtItsSecondsSinceStart) {
     EXPECT_LE(chart.Item(2).X, wall);
     EXPECT_EQ(chart.Scale1X().Caption(), "Zeit [s]");
     EXPECT_EQ(chart.Scale1X().RangeHigh(), 10.0);
+}
+
 // A fresh adapter's line is cooked until Start makes it raw; a device that sends from the moment
 // the port opens must lose no line to merging or dropping and hear no echo.
 TEST_F(Acquiring, CookedPortFedFromTheMomentItOpensKeepsEveryLineAndEchoesNothing) {
