@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "serial/commworkers.h"
 
+#include "serial/arrivalpace.h"
 #include "serial/serialcomm.h"
 
 #include <algorithm>
@@ -21,11 +22,9 @@ void signalFd(int fd) {
     [[maybe_unused]] const ssize_t n = ::write(fd, &one, sizeof one);
 }
 
-// A device that trickles (a line at a time) would cost one hand-off to the main thread per line,
-// and each hand-off wakes three threads. When little is queued after a delivery, the next event
-// waits up to kGatherMs for more to gather, or until kGatherBytes are queued: it looks after 1 ms
-// and then sleeps as long as the queue takes to fill at the rate it just saw. A fast stream
-// keeps the queue filled and waits for nothing.
+// While arrivals gather (see ArrivalPace), the next event waits up to kGatherMs for more, or until
+// kGatherBytes are queued: it looks after 1 ms and then sleeps as long as the queue takes to fill
+// at the rate it just saw. A fast stream keeps the queue filled and waits for nothing.
 constexpr int kGatherMs = 8;
 constexpr long kGatherBytes = 1024;
 
@@ -41,17 +40,19 @@ bool fastStream(const TCommLink& link) {
     return link.lastDelivered.load() >= kFastStreamBytes && link.leftUnread.load() == 0;
 }
 
-void gatherTrickle(TCommLink& link) {
-    if (fastStream(link)) {
-        return;
-    }
+// Returns what was queued when the wait began.
+long gatherArrivals(TCommLink& link) {
     long queued = link.platform->InputCount(link.handle);
+    const long first = queued;
+    if (fastStream(link)) {
+        return first;
+    }
     int waited = 0;
     int step = 1;
     while (queued >= 0 && queued < kGatherBytes && waited < kGatherMs) {
         pollfd stop{link.stopFd, POLLIN, 0};
         if (::poll(&stop, 1, step) != 0) {
-            return; // stopping ends the wait at once
+            return first; // stopping ends the wait at once
         }
         waited += step;
         const long now = link.platform->InputCount(link.handle);
@@ -62,6 +63,7 @@ void gatherTrickle(TCommLink& link) {
                    : kGatherMs;
         step = std::min(step, kGatherMs - waited);
     }
+    return first;
 }
 
 // Waits until the message worker acknowledged the event or stopping began.
@@ -123,6 +125,7 @@ void TCommLink::signalAck() {
 
 void RunCommThread(std::shared_ptr<TCommLink> link) {
     TCommPlatform& platform = *link->platform;
+    ArrivalPace pace;
     while (!link->terminated.load()) {
         const std::uint32_t unread = link->leftUnread.load();
         TWaitResult result;
@@ -155,11 +158,14 @@ void RunCommThread(std::shared_ptr<TCommLink> link) {
         case TWaitResult::Failure:
             link->post({TCommMessage::DeviceFailure, 0});
             return;
-        case TWaitResult::Input:
+        case TWaitResult::Input: {
+            const long first = pace.Arrived(ArrivalPace::Clock::now()) ? gatherArrivals(*link) : 0;
             link->post({TCommMessage::ComEvent, EV_RXCHAR});
             waitForAck(*link);
-            gatherTrickle(*link);
+            pace.HandedOff(first, link->lastDelivered.load(), fastStream(*link),
+                           link->leftUnread.load() == 0 && platform.InputCount(link->handle) > 0);
             break;
+        }
         }
     }
 }

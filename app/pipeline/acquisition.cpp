@@ -50,6 +50,42 @@ int redrawPaceFor(std::int64_t sampleCount) {
     return 500;
 }
 
+// Lines the framing completes in [p, end) when it starts with termMatched bytes of the
+// terminator matched: the framing's own rules, without keeping the text.
+std::int64_t completeLines(const char* p, const char* end, int termMatched) {
+    std::int64_t lines = 0;
+    while (p < end) {
+        if (termMatched == 0) {
+            p = static_cast<const char*>(
+                std::memchr(p, Acquisition::LineTerminator[0], static_cast<std::size_t>(end - p)));
+            if (p == nullptr) {
+                break;
+            }
+            ++p;
+            termMatched = 1;
+            continue;
+        }
+        // A mismatching byte is appended and not tested again.
+        lines += *p++ == Acquisition::LineTerminator[1] ? 1 : 0;
+        termMatched = 0;
+    }
+    return lines;
+}
+
+// Lines after sample n until the next repaint when sample n repaints: with DynGraph the count
+// starts again at 1, and sample n + k repaints at the first k equal to its pace (the pace never
+// falls, so no k between a pace and the pace k reaches can be one).
+std::int64_t linesToNextRepaint(std::int64_t n, bool dynGraph) {
+    if (!dynGraph) {
+        return 1;
+    }
+    std::int64_t k = redrawPaceFor(n + 1);
+    for (std::int64_t next = redrawPaceFor(n + k); next != k; next = redrawPaceFor(n + k)) {
+        k = next;
+    }
+    return k;
+}
+
 } // namespace
 
 Acquisition::Acquisition(PlotChartCore& chart, AcquisitionHost& host)
@@ -69,6 +105,20 @@ void Acquisition::SerialComm1AfterReceive(const void* Buffer, std::uint32_t Rece
     }
     const char* bytes = static_cast<const char*>(Buffer);
     const char* const end = bytes + Received;
+    // A repaint that another repaint of this block will follow is one that nobody can see (the
+    // block is framed without returning to the event loop, and only the repaints pump it): the
+    // chart is told, so that it may leave its picture undrawn. The lines still to come in the
+    // block are counted at the first repaint.
+    std::int64_t linesAhead = -1;
+    struct FollowsOff {
+        Acquisition& acq;
+        ~FollowsOff() {
+            acq.m_repaintFollows = false;
+            if (acq.m_chart.RepaintFollows()) {
+                acq.m_chart.SetRepaintFollows(false);
+            }
+        }
+    } followsOff{*this};
     while (bytes < end) {
         if (TermMatched == 0) {
             // Everything up to the next carriage return belongs to the line.
@@ -100,6 +150,16 @@ void Acquisition::SerialComm1AfterReceive(const void* Buffer, std::uint32_t Rece
             continue;
         }
         TermMatched = 0;
+        if (linesAhead > 0) {
+            --linesAhead; // this line was one of them
+        }
+        m_repaintFollows = false;
+        if (!DynGraph || RedrawCount == redrawPaceFor(SampleCount + 1)) {
+            if (linesAhead < 0) {
+                linesAhead = completeLines(bytes, end, 0);
+            }
+            m_repaintFollows = linesAhead >= linesToNextRepaint(SampleCount + 1, DynGraph);
+        }
         ProcessLine(LineBuffer);
         LineBuffer.clear();
         if (MemoryMaxReached) {
@@ -298,6 +358,9 @@ void Acquisition::pace() {
 }
 
 void Acquisition::repaint() {
+    if (m_repaintFollows != m_chart.RepaintFollows()) {
+        m_chart.SetRepaintFollows(m_repaintFollows);
+    }
     m_chart.SuspendPaint(false);
     m_chart.RedrawItems();
     m_host.ProcessMessages();

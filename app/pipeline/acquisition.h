@@ -179,4 +179,6 @@ private:
     ChannelFilter m_filter1;
     ChannelFilter m_filter2;
     bool m_filtering = false; // either filter active: the one test a line without filters pays
+    // The framing found that another repaint of the same block follows this line's repaint.
+    bool m_repaintFollows = false;
 };

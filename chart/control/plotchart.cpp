@@ -72,25 +72,41 @@ void TCustomPlotChart::Paint() {
     if (!IsShowing() || IsLoading() || PaintSuspended()) {
         return;
     }
+    if (RepaintFollows()) {
+        m_owedPaint = true; // draws everything: what was owed before is part of it
+        m_owedItems = false;
+        m_owedItemsGrid = false;
+        return;
+    }
     syncControlSize();
     surface().FullRepaint(palette());
 }
 
 void TCustomPlotChart::PaintPlotBackground() {
+    drawOwedRepaint();
     surface().BlankPlot(palette());
 }
 
 void TCustomPlotChart::RepaintPlot() {
+    drawOwedRepaint();
     syncControlSize();
     surface().RepaintPlot(palette());
 }
 
 void TCustomPlotChart::PaintItemsOver(bool withGrid) {
+    if (RepaintFollows()) {
+        // Drawing all items again with the grid below them covers what a drawing without it
+        // left: one drawing with either grid flag stands for both.
+        m_owedItems = true;
+        m_owedItemsGrid = m_owedItemsGrid || withGrid;
+        return;
+    }
     syncControlSize();
     surface().RepaintItems(palette(), withGrid);
 }
 
 void TCustomPlotChart::PlotAreaChanged() {
+    drawOwedRepaint();
     surface().PlotAreaChanged();
 }
 
@@ -114,19 +130,65 @@ void TCustomPlotChart::DrawChartBackground(Canvas& canvas) {
     }
 }
 
+// ---- Repaints nobody can see ----------------------------------------------------------------
+
+void TCustomPlotChart::SetRepaintFollows(bool follows) {
+    PlotChartCore::SetRepaintFollows(follows);
+    if (!follows) {
+        drawOwedRepaint(); // no repaint came to draw it
+    }
+}
+
+void TCustomPlotChart::SuspendPaint(bool suspend) {
+    if (suspend) {
+        // The chart changes now, and the promised repaint shows the result: an owed picture of
+        // the state before could never be seen.
+        m_owedPaint = false;
+        m_owedItems = false;
+        m_owedItemsGrid = false;
+    }
+    PlotChartCore::SuspendPaint(suspend);
+}
+
+void TCustomPlotChart::drawOwedRepaint() const {
+    if (!m_owedPaint && !m_owedItems) {
+        return;
+    }
+    const bool paint = m_owedPaint;
+    const bool items = m_owedItems;
+    const bool grid = m_owedItemsGrid;
+    m_owedPaint = false;
+    m_owedItems = false;
+    m_owedItemsGrid = false;
+    // Drawing what the state already says changes nothing anyone could tell from the
+    // outside, so the getters that look may do it.
+    auto& self = const_cast<TCustomPlotChart&>(*this);
+    self.syncControlSize();
+    if (paint) {
+        self.surface().FullRepaint(palette());
+    }
+    if (items) {
+        self.surface().RepaintItems(palette(), grid);
+    }
+}
+
 const QImage& TCustomPlotChart::ShownImage() const {
+    drawOwedRepaint();
     return m_surface->ShownPicture();
 }
 
 const QImage& TCustomPlotChart::ChartImage() const {
+    drawOwedRepaint();
     return m_surface->ChartImage();
 }
 
 QImage TCustomPlotChart::PlotImage() const {
+    drawOwedRepaint();
     return m_surface->PlotImage();
 }
 
 void TCustomPlotChart::SetItemCacheEnabled(bool enabled) {
+    drawOwedRepaint();
     m_surface->SetCachesEnabled(enabled);
 }
 
@@ -135,6 +197,7 @@ bool TCustomPlotChart::ItemCacheEnabled() const {
 }
 
 void TCustomPlotChart::InvalidateItemCache() {
+    drawOwedRepaint();
     m_surface->InvalidateItemRenderer();
 }
 
@@ -164,6 +227,8 @@ void TCustomPlotChart::scheduleScreenUpdate(const QRect& area) {
 }
 
 void TCustomPlotChart::paintEvent(QPaintEvent*) {
+    // Before the paint begins, so that the owed picture's whole area is scheduled to show.
+    drawOwedRepaint();
     m_inPaintEvent = true;
     // A paint request that no Present caused comes from the platform (uncovered, resized):
     // it rebuilds everything, as the original control does.
@@ -209,32 +274,40 @@ void TCustomPlotChart::paintEvent(QPaintEvent*) {
 }
 
 void TCustomPlotChart::resizeEvent(QResizeEvent*) {
+    drawOwedRepaint();
     syncControlSize();
     m_presentPending = false;
 }
 
 void TCustomPlotChart::showEvent(QShowEvent*) {
+    drawOwedRepaint();
     openPaintGate();
     syncControlSize();
     m_presentPending = false;
 }
 
 void TCustomPlotChart::mousePressEvent(QMouseEvent* event) {
+    drawOwedRepaint();
     m_mouse->mousePressEvent(event);
 }
 void TCustomPlotChart::mouseMoveEvent(QMouseEvent* event) {
+    drawOwedRepaint();
     m_mouse->mouseMoveEvent(event);
 }
 void TCustomPlotChart::mouseReleaseEvent(QMouseEvent* event) {
+    drawOwedRepaint();
     m_mouse->mouseReleaseEvent(event);
 }
 void TCustomPlotChart::mouseDoubleClickEvent(QMouseEvent* event) {
+    drawOwedRepaint();
     m_mouse->mouseDoubleClickEvent(event);
 }
 void TCustomPlotChart::enterEvent(QEnterEvent* event) {
+    drawOwedRepaint();
     m_mouse->enterEvent(event);
 }
 void TCustomPlotChart::leaveEvent(QEvent* event) {
+    drawOwedRepaint();
     m_mouse->leaveEvent(event);
 }
 
@@ -252,6 +325,7 @@ std::string TCustomPlotChart::BitmapFileName(const std::string& FileName) {
 }
 
 void TCustomPlotChart::ExportBitmap(const std::string& FileName, bool Monochrome) {
+    drawOwedRepaint();
     syncControlSize();
     SetPaintSuspended(true);
     // Property setters must not repaint the screen in the middle of the export.

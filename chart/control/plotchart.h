@@ -104,6 +104,16 @@ public:
     void SetMouseCursorFixed(bool value) { m_mouse->SetMouseCursorFixed(value); }
     bool Isometric() const { return m_mouse->Isometric(); }
     void SetIsometric(bool value) { m_mouse->SetIsometric(value); }
+    // ---- Repaints nobody can see ---------------------------------------------------------
+    // While the caller promises that another repaint follows (RepaintFollows, the sample
+    // pipeline framing a block), Paint and RedrawItems are owed instead of drawn: the promised
+    // repaint draws what they would have, and suspending painting again drops them. Whatever
+    // looks at the chart first draws them, from the state they were asked for: the pictures
+    // below, a paint or mouse event, any other drawing operation, an export. Withdrawing the
+    // promise draws what is still owed.
+    void SetRepaintFollows(bool follows) override;
+    void SuspendPaint(bool suspend) override;
+
     // Repaints `area` from the shown picture without rebuilding the chart (the rubber band).
     void UpdateShownArea(const QRect& area) {
         m_presentPending = true;
@@ -133,6 +143,9 @@ private:
     void openPaintGate();
     // Hands what the surface changed on the shown picture to the screen.
     void scheduleScreenUpdate(const QRect& area);
+    // Draws an owed repaint now (see SetRepaintFollows). The pictures' getters call it: what
+    // they return is then what the chart's state already says, so it counts as looking.
+    void drawOwedRepaint() const;
 
     std::unique_ptr<PlotSurface> m_surface;
     std::unique_ptr<ChartMouse> m_mouse;
@@ -142,6 +155,11 @@ private:
     bool m_presentPending = false;
     bool m_inPaintEvent = false;
     double m_pixelRatio = 0; // 0: the screen's
+    // An owed full repaint, and owed items over the plot image (with the grid when
+    // m_owedItemsGrid) asked for after it.
+    mutable bool m_owedPaint = false;
+    mutable bool m_owedItems = false;
+    mutable bool m_owedItemsGrid = false;
     // The area not yet handed to update().
     QRect m_screenDue;
 };

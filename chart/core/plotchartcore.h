@@ -146,6 +146,14 @@ public:
     // grid only when the flag is true), then LastShownIndex := ItemCount − 1. It ignores
     // PaintSuspended.
     virtual void RedrawItems();
+    // The caller's promise, while set, that every repaint (SuspendPaint(false), RedrawItems,
+    // Redraw) it makes is followed by another one before control returns to the event loop, with
+    // painting suspended before anything changes in between: the sample pipeline framing a
+    // block. A picture asked for meanwhile need not be drawn unless something looks at it before
+    // painting is suspended again; once the promise is withdrawn, a picture still owed is drawn
+    // when next looked at. The base only keeps the flag.
+    bool RepaintFollows() const { return m_repaintFollows; }
+    virtual void SetRepaintFollows(bool follows) { m_repaintFollows = follows; }
     // Blanks the plot image. The base has no image.
     virtual void PaintPlotBackground() {}
     // Full rebuild (ChartLayers::Paint): SuspendPaint(false) and a load call it. Base: nothing.
@@ -209,4 +217,5 @@ private:
     bool m_autoRedraw = true;
 
     int m_lastShownIndex = 0;
+    bool m_repaintFollows = false;
 };

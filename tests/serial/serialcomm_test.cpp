@@ -729,6 +729,44 @@ TEST(SerialCommReceive, WithoutAConsumerNothingIsReadUntilOneIsAssigned) {
     EXPECT_EQ(rig.rec.received, "kept!");
 }
 
+TEST(SerialCommReceive, SlowDeviceLinesComeAsTheirOwnBlocksAFastDevicesAreGathered) {
+    // A paced writer of 7-byte lines, as a device: at 200 lines/s each line is handed over on
+    // its own, so the window shows it without delay; at 5 000 lines/s arrivals are gathered
+    // into blocks of many lines, sparing a hand-off per line.
+    const std::string line = "1.234\r\n";
+    const auto run = [&](int linesPerSecond, int count) {
+        PortFolder ports;
+        Pty pty;
+        ports.link(5, pty.slavePath());
+        Rig rig;
+        rig.comm.SetComPortNo(5);
+        rig.comm.SetActive(true);
+        std::thread writer([&] {
+            const auto period = std::chrono::nanoseconds(1'000'000'000 / linesPerSecond);
+            auto due = std::chrono::steady_clock::now();
+            for (int i = 0; i < count; ++i) {
+                std::this_thread::sleep_until(due);
+                pty.write(line);
+                due += period;
+            }
+        });
+        const bool complete = rig.waitFor(line.size() * count);
+        writer.join();
+        EXPECT_TRUE(complete) << rig.rec.received.size();
+        return rig.rec.blockSizes;
+    };
+
+    const std::vector<std::uint32_t> slow = run(200, 60);
+    const auto single = std::count(slow.begin(), slow.end(), line.size());
+    // Gathering for 8 ms made most blocks two lines; a loaded machine may now and then run two
+    // lines together still.
+    EXPECT_GE(single * 2, static_cast<long>(slow.size()))
+        << testing::PrintToString(slow) << " of " << slow.size();
+
+    const std::vector<std::uint32_t> fast = run(5000, 1000);
+    EXPECT_LE(fast.size() * 4, 1000u) << "hand-offs for 1000 lines";
+}
+
 namespace {
 
 class WaitCountingPlatform : public TPosixCommPlatform {

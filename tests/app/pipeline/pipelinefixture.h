@@ -20,6 +20,8 @@ public:
     std::vector<std::string> Calls;
     // SampleCount of the acquisition at each RedrawItems (when Acq is set).
     std::vector<std::int64_t> RedrawnAt;
+    // RepaintFollows() at each RedrawItems.
+    std::vector<bool> RedrawFollowed;
     const Acquisition* Acq = nullptr;
 
     void SuspendPaint(bool suspend) override {
@@ -28,6 +30,7 @@ public:
     }
     void RedrawItems() override {
         Calls.push_back("redrawitems");
+        RedrawFollowed.push_back(RepaintFollows());
         if (Acq != nullptr) {
             RedrawnAt.push_back(Acq->SampleCount);
         }
