@@ -77,7 +77,7 @@ out=$(headless "$sim" --version 2>&1)
 example=$(render plotmira /dev/null | sed -n '/^EXAMPLES$/,/^SEE ALSO$/p' |
     sed -e ':a' -e '/\\$/{N;s/\\\n//;ba' -e '}' | grep -m1 'plotmira-sim ' |
     sed 's/^ *plotmira-sim //; s/ *&$//' | tr -s ' ')
-demo=$(grep -m1 '"$sim" ' "$run_demo" | sed 's/^ *"$sim" //; s/ --quiet//; s/ *&$//' | tr -s ' ')
+demo=$(grep -m1 '^ *"$sim" --' "$run_demo" | sed 's/^ *"$sim" //; s/ --quiet//; s/ *&$//' | tr -s ' ')
 [ -n "$example" ] && [ "$example" = "$demo" ] ||
     fail "plotmira(1) starts plotmira-sim with '$example', make run with '$demo'"
 
