@@ -8,7 +8,10 @@
 //
 // The thread runs at the lowest priority: a device does not take the processor from the program
 // it feeds. On a loaded machine an equal thread could otherwise run while the program waits for
-// the processor between open() and setting raw mode, a gap the program cannot close.
+// the processor between open() and setting raw mode, a gap the program cannot close. Even so a
+// busy machine (a parallel test run) can preempt the program inside that gap, and the device's
+// bytes are then echoed through no fault of the program. A run that heard an echo is therefore
+// tried again, up to kTries times in all: a program that sets raw mode late echoes on every try.
 //
 // Requires a master whose slave has been opened and closed once (openpty does that; the master
 // then reports POLLHUP until the slave is opened again) and that is non-blocking.
@@ -26,6 +29,8 @@
 
 class WriterAtOpen {
 public:
+    static constexpr int kTries = 3;
+
     WriterAtOpen(int master, std::string bytes)
         : m_master(master), m_bytes(std::move(bytes)), m_thread([this] { run(); }) {}
     ~WriterAtOpen() { Finish(); }
