@@ -298,19 +298,19 @@ public:
     void SetLabel10(const std::string&) override {}
     void SetLabel10Number(const NumberText&) override {}
     void SetStatusPanel(int index, const std::string& text) override {
-        if (index == 2 && Acq != nullptr) {
-            LineTimes.Add(Acq->ProcessTimeMs);
-        }
+        m_numberDue[index] = false;
         if (m_panels[index] != text) {
             m_panels[index] = text;
             m_dirty = true;
         }
-        if (index == 2) {
-            printPanels(false); // the line's texts are complete
-        }
-        if (index == 0 && m_count && Acq != nullptr && Acq->SampleCount >= *m_count) {
-            SetPortActive(false); // the framing leaves the block after this line
-        }
+        panelSet(index);
+    }
+    // Formatting the count and the time is most of a line's remaining work at high rates, and
+    // --quiet or a terminal shows few of them: the text is made only when it is printed.
+    void SetStatusPanelNumber(int index, const NumberText& text) override {
+        m_numbers[index] = text;
+        m_numberDue[index] = true;
+        panelSet(index);
     }
     bool PortActive() const override { return m_comm != nullptr ? m_comm->Active() : m_active; }
     void SetPortActive(bool active) override {
@@ -337,6 +337,18 @@ public:
         endLine();
         std::fprintf(stderr, "%s\n", terminalText(shownText(message)).c_str());
     }
+    // The line's texts are complete when its processing time is set.
+    void panelSet(int index) {
+        if (index == 2 && Acq != nullptr) {
+            LineTimes.Add(Acq->ProcessTimeMs);
+        }
+        if (index == 2) {
+            printPanels(false);
+        }
+        if (index == 0 && m_count && Acq != nullptr && Acq->SampleCount >= *m_count) {
+            SetPortActive(false); // the framing leaves the block after this line
+        }
+    }
     void NoteBlock(std::uint32_t size) {
         ++Blocks;
         LargestBlock = std::max(LargestBlock, size);
@@ -345,11 +357,25 @@ public:
     // Writes the panels when they changed: every change on a pipe, at most ten a second on a
     // terminal (there one line is rewritten in place).
     void printPanels(bool force) {
-        if (!m_dirty || m_quiet || outputWouldWait()) {
+        if (m_quiet || !(m_dirty || m_numberDue[0] || m_numberDue[1] || m_numberDue[2]) ||
+            outputWouldWait()) {
             return;
         }
         const Clock::time_point now = Clock::now();
         if (m_terminal && !force && now - m_lastPrint < std::chrono::milliseconds(100)) {
+            return;
+        }
+        for (int i = 0; i < 3; ++i) {
+            if (m_numberDue[i]) {
+                m_numberDue[i] = false;
+                std::string text = m_numbers[i].Make();
+                if (m_panels[i] != text) {
+                    m_panels[i] = std::move(text);
+                    m_dirty = true;
+                }
+            }
+        }
+        if (!m_dirty) {
             return;
         }
         m_lastPrint = now;
@@ -394,6 +420,8 @@ private:
     bool m_dirty = false;
     bool m_lineOpen = false;
     std::string m_panels[3];
+    NumberText m_numbers[3];
+    bool m_numberDue[3] = {false, false, false};
     Clock::time_point m_lastPrint{};
 };
 
