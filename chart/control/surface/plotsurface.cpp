@@ -166,7 +166,7 @@ void PlotSurface::presentChart(const QRect& area) {
     chartLeftPlot(); // until the chart image is shown with the plot in it
     m_presentArea = area;
     m_presenter(m_chartImage, 0, 0);
-    m_presentArea = QRect();
+    m_presentArea.reset();
     if (m_chartState != ChartState::Apart) {
         m_chartState = ChartState::ShownWithPlot;
     }
@@ -196,11 +196,10 @@ void PlotSurface::FullRepaint(const QPalette& palette) {
     if (m_chartState == ChartState::ShownWithPlot && plotWasRender && m_cachesEnabled) {
         // The chart image holds the last plot image: only what the plot image changed is
         // copied and shown again, with what the axes changed around it.
+        // When neither changed (items beyond the ranges, or none new), nothing is shown again.
         area = changed.translated(origin) & m_chartImage.rect();
         CopyPixels(m_chartImage, area.topLeft(), m_plotImage, area.translated(-origin));
-        if (!area.isNull()) {
-            area |= m_chartDirty;
-        }
+        area |= m_chartDirty;
     } else if (!m_plotImage.isNull() && m_chartImage.format() == QImage::Format_RGB32 &&
                m_plotImage.format() == QImage::Format_RGB32) {
         // An opaque image drawn at whole pixels is a copy of its rows.
@@ -260,8 +259,8 @@ QRect PlotSurface::Present(const QImage& image, int x, int y) {
     const QSize size(DeviceCanvas::Extent(m_chart.Width(), m_ratio),
                      DeviceCanvas::Extent(m_chart.Height(), m_ratio));
     if (&image == &m_chartImage && x == 0 && y == 0 && image.size() == size) {
-        const QRect area = m_chartState != ChartState::Apart && !m_presentArea.isNull()
-                               ? m_presentArea // the rest of the shown picture is as it was
+        const QRect area = m_chartState != ChartState::Apart && m_presentArea
+                               ? *m_presentArea // the rest of the shown picture is as it was
                                : QRect(QPoint(0, 0), size);
         m_chartState = ChartState::Shown;
         m_shown = QImage();

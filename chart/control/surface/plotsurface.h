@@ -42,6 +42,7 @@
 #include <QRect>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 class PlotChartCore;
 
@@ -122,7 +123,7 @@ private:
     bool renderIntoChartImage(const QPalette& palette);
     // Renders the plot image; returns what changed in it.
     QRect renderPlotImage(const QPalette& palette);
-    // Hands the chart image to the presenter, of which `area` changed (null: everything).
+    // Hands the chart image to the presenter, of which `area` changed (empty: nothing).
     void presentChart(const QRect& area);
 
     PlotChartCore& m_chart;
@@ -136,8 +137,8 @@ private:
     std::uint64_t m_chartImageGeneration = 0;
     // What the last chart image build changed outside the plot when it did not draw anew.
     QRect m_chartDirty;
-    // What the next Present of the chart image changed; null: everything.
-    QRect m_presentArea;
+    // What the next Present of the chart image changed; none: everything.
+    std::optional<QRect> m_presentArea;
     ChartImageCache m_chartCache;
     ItemRenderer m_renderer;
     bool m_cachesEnabled = true;
