@@ -468,12 +468,13 @@ Result feed(const std::string& program, const Clicks& clicks, const Mode& mode, 
         sleepMs(100); // the workers start after the open
         pid_t profiler = -1;
         if (const char* out = std::getenv("PLOTMIRA_WINDOW_BENCH_PERF")) {
-            // A profile of the program over the run (perf record -g into that file).
+            // A profile of the program over the run (perf record with DWARF call graphs into that
+            // file: Qt has no frame pointers).
             profiler = fork();
             if (profiler == 0) {
                 const std::string target = std::to_string(pid);
-                execlp("perf", "perf", "record", "-q", "-g", "-o", out, "-p", target.c_str(),
-                       static_cast<char*>(nullptr));
+                execlp("perf", "perf", "record", "-q", "--call-graph=dwarf,16384", "-o", out, "-p",
+                       target.c_str(), static_cast<char*>(nullptr));
                 _exit(127);
             }
             sleepMs(300);
