@@ -3,6 +3,7 @@
 // lines, exported as CSV or as their spectrum; the file errors and bad arguments with their exit
 // codes.
 #include "chart/core/chartitem.h"
+#include "tests/support/process.h"
 
 #include <gtest/gtest.h>
 
@@ -10,20 +11,15 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <numbers>
-#include <spawn.h>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -62,42 +58,24 @@ protected:
     Result cli(const std::vector<std::string>& args, int stdoutFd = -1) {
         std::vector<std::string> all{kCli};
         all.insert(all.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (std::string& a : all) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
         const fs::path out = dir / "stdout.txt";
-        const fs::path err = dir / "stderr.txt";
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
+        ChildOptions options;
         if (stdoutFd >= 0) {
-            posix_spawn_file_actions_adddup2(&actions, stdoutFd, 1);
+            options.stdoutFd = stdoutFd;
         } else {
-            posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                             0644);
+            options.stdoutFile = out;
         }
-        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        pid_t pid = -1;
+        options.stderrFile = dir / "stderr.txt";
         Result r;
-        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-            int status = 0;
-            const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-            while (waitpid(pid, &status, WNOHANG) == 0) {
-                if (std::chrono::steady_clock::now() > end) {
-                    kill(pid, SIGKILL);
-                    waitpid(pid, &status, 0);
-                    ADD_FAILURE() << "plotmira-cli did not end";
-                    break;
-                }
-                usleep(5000);
+        ChildProcess child(std::move(all), options);
+        if (child.started()) {
+            r.status = child.waitFor(std::chrono::seconds(30));
+            if (r.status == ChildProcess::kTimedOut) {
+                ADD_FAILURE() << "plotmira-cli did not end";
             }
-            r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         }
-        posix_spawn_file_actions_destroy(&actions);
         r.out = readFile(out);
-        r.err = readFile(err);
+        r.err = readFile(options.stderrFile);
         return r;
     }
 
