@@ -80,7 +80,7 @@ private:
 // An order-8 Butterworth band-pass (eight sections) for a channel. Its band holds the test sine
 // (a period of 188 lines), so the lines carry values like the unfiltered ones and the rows
 // differ by the filters' work alone.
-const FilterSpec kBandpass8{FilterKind::Bandpass, 0, 8, 0.002, 0.2};
+const FilterSetting kBandpass8{FilterKind::Bandpass, 0, 8, 0.002, 0.2};
 
 double threadCpuSeconds() {
     timespec ts{};
