@@ -28,6 +28,7 @@
 #include "app/pipeline/acquisitionhost.h"
 #include "chart/control/plotchart.h"
 #include "chart/core/plotchartcore.h"
+#include "tests/support/process.h"
 
 #include <QApplication>
 
@@ -38,19 +39,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
 #include <time.h>
 #include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -84,7 +80,7 @@ private:
 // An order-8 Butterworth band-pass (eight sections) for a channel. Its band holds the test sine
 // (a period of 188 lines), so the lines carry values like the unfiltered ones and the rows
 // differ by the filters' work alone.
-const FilterSpec kBandpass8{FilterKind::Bandpass, 0, 8, 0.002, 0.2};
+const FilterSetting kBandpass8{FilterKind::Bandpass, 0, 8, 0.002, 0.2};
 
 double threadCpuSeconds() {
     timespec ts{};
@@ -293,36 +289,13 @@ std::string toolPath(const char* built, const char* name) {
     return name; // found through PATH
 }
 
-pid_t spawn(const std::vector<std::string>& args, const fs::path& out, const fs::path& err) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    std::vector<char*> argv;
-    for (const std::string& a : args) {
-        argv.push_back(const_cast<char*>(a.c_str()));
-    }
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-        pid = -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-int waitFor(pid_t pid, double seconds) {
-    const auto end = Clock::now() + std::chrono::duration<double>(seconds);
-    int status = 0;
-    while (Clock::now() < end) {
-        if (waitpid(pid, &status, WNOHANG) == pid) {
-            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
-    return -1;
+// Starts a tool (a path, or a name found through PATH) with its output in files.
+ChildProcess spawn(const std::vector<std::string>& args, const fs::path& out, const fs::path& err) {
+    ChildOptions options;
+    options.stdoutFile = out;
+    options.stderrFile = err;
+    options.searchPath = true;
+    return ChildProcess(args, options);
 }
 
 std::string readFile(const fs::path& path) {
@@ -351,7 +324,7 @@ RunResult runEndToEnd(const fs::path& dir, const std::string& sim, const std::st
     ++com;
     const fs::path ports = dir / "ports";
     const fs::path link = ports / ("COM" + std::to_string(com));
-    const pid_t simPid =
+    ChildProcess simulator =
         spawn({sim, "--com", std::to_string(com), "--ports", ports.string(), "--channels",
                std::to_string(channels), "--rate", std::to_string(rate), "--count",
                std::to_string(lines), "--wave", "sine", "--wait-reader"},
@@ -368,14 +341,15 @@ RunResult runEndToEnd(const fs::path& dir, const std::string& sim, const std::st
         args.push_back("--trend");
     }
     const auto t0 = Clock::now();
-    const pid_t cliPid = spawn(args, dir / "cli.out", dir / "cli.err");
+    ChildProcess recorder = spawn(args, dir / "cli.out", dir / "cli.err");
     const double limit = rate > 0 ? 30.0 + 3.0 * lines / rate : 600.0;
-    const int cliStatus = waitFor(cliPid, limit);
+    const int cliStatus = recorder.waitFor(
+        std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(limit)));
     const double secs = std::chrono::duration<double>(Clock::now() - t0).count();
     if (cliStatus != 0) {
-        kill(simPid, SIGTERM);
+        simulator.signal(SIGTERM);
     }
-    waitFor(simPid, 10);
+    simulator.waitFor(std::chrono::seconds(10));
 
     RunResult r;
     const std::string out = readFile(dir / "cli.out");

@@ -10,13 +10,13 @@
 // of the run less the writer thread's), which the scheduler disturbs far less than wall time.
 
 #include "serial/serialcomm.h"
+#include "tests/support/pty.h"
 #include "tools/sim/linegenerator.h"
 
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
-#include <climits>
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
@@ -24,7 +24,6 @@
 #include <fstream>
 #include <mutex>
 #include <poll.h>
-#include <pty.h>
 #include <string>
 #include <sys/resource.h>
 #include <termios.h>
@@ -37,27 +36,6 @@ namespace {
 
 constexpr std::size_t kTotalBytes = 32u << 20;
 constexpr int kPairs = 15;
-
-// The slave is not held open: the serial component refuses a device that another process holds.
-struct Pty {
-    int master = -1;
-    std::string path;
-    Pty() {
-        char name[PATH_MAX] = {};
-        int slave = -1;
-        if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
-            std::perror("openpty");
-            std::exit(1);
-        }
-        path = name;
-        termios t{};
-        ::tcgetattr(slave, &t);
-        ::cfmakeraw(&t);
-        ::tcsetattr(slave, TCSANOW, &t);
-        ::close(slave);
-    }
-    ~Pty() { ::close(master); }
-};
 
 std::string deviceLines() {
     SimOptions o;
@@ -205,13 +183,13 @@ int openLikeTheComponent(const std::string& path) {
 }
 
 RunFigures plainLoop(const std::string& block) {
-    Pty pty;
-    const int fd = openLikeTheComponent(pty.path);
+    const Pty pty(Pty::Line::Raw, Pty::Master::Blocking); // writes wait for room
+    const int fd = openLikeTheComponent(pty.slavePath());
     std::vector<char> buffer(32768);
     RunClock clock;
     double writerCpu = 0;
     clock.start();
-    std::thread writer(writeAll, pty.master, std::cref(block), kTotalBytes, std::ref(writerCpu));
+    std::thread writer(writeAll, pty.master(), std::cref(block), kTotalBytes, std::ref(writerCpu));
     std::size_t got = 0;
     while (got < kTotalBytes) {
         pollfd p{fd, POLLIN, 0};
@@ -229,7 +207,7 @@ RunFigures plainLoop(const std::string& block) {
 
 RunFigures componentPath(const std::string& block, std::array<std::uint64_t, 7>& histogram,
                          std::uint64_t& blocks) {
-    Pty pty;
+    const Pty pty(Pty::Line::Raw, Pty::Master::Blocking); // writes wait for room
     MainLoop loop;
     RunFigures figures;
     {
@@ -238,7 +216,7 @@ RunFigures componentPath(const std::string& block, std::array<std::uint64_t, 7>&
         comm.SetBufferInSize(32768);
         comm.SetStreamProtocol(spNone);
         comm.SetBaudRate(115200);
-        comm.SetDeviceName(pty.path);
+        comm.SetDeviceName(pty.slavePath());
         std::size_t got = 0;
         comm.OnAfterReceive = [&](TCommBaseIO*, const char*, std::uint32_t n) {
             got += n;
@@ -256,7 +234,7 @@ RunFigures componentPath(const std::string& block, std::array<std::uint64_t, 7>&
         RunClock clock;
         double writerCpu = 0;
         clock.start();
-        std::thread writer(writeAll, pty.master, std::cref(block), kTotalBytes,
+        std::thread writer(writeAll, pty.master(), std::cref(block), kTotalBytes,
                            std::ref(writerCpu));
         loop.runUntil([&] { return got >= kTotalBytes; });
         writer.join();

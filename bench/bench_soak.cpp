@@ -17,6 +17,8 @@
 #include "app/pipeline/acquisition.h"
 #include "app/window/form1.h"
 #include "app/window/messagedisplay.h"
+#include "tests/support/process.h"
+#include "tests/support/pty.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -33,20 +35,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <fstream>
 #include <iterator>
 #include <poll.h>
-#include <pty.h>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
-#include <termios.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -77,32 +72,14 @@ double rssMiB(pid_t pid) {
 // moment it is started; lines the pty does not take (the reader fell behind) are counted.
 class PacedDevice {
 public:
-    explicit PacedDevice(int rate) : m_rate(rate) {
-        char name[256] = {};
-        int slave = -1;
-        if (::openpty(&m_master, &slave, name, nullptr, nullptr) != 0) {
-            std::perror("openpty");
-            std::exit(1);
-        }
-        termios t{};
-        ::tcgetattr(slave, &t);
-        ::cfmakeraw(&t);
-        ::tcsetattr(slave, TCSANOW, &t);
-        ::close(slave); // the program refuses a device another process holds
-        ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
-        ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
-        m_slave = name;
-    }
-    ~PacedDevice() {
-        Stop();
-        ::close(m_master);
-    }
-    const std::string& Slave() const { return m_slave; }
+    explicit PacedDevice(int rate) : m_rate(rate) {}
+    ~PacedDevice() { Stop(); }
+    const std::string& Slave() const { return m_pty.slavePath(); }
     // Waits until the slave has been opened (the master stops reporting a hang-up).
     bool WaitForOpen(std::chrono::seconds limit) {
         const auto until = Clock::now() + limit;
         while (Clock::now() < until) {
-            pollfd p{m_master, 0, 0};
+            pollfd p{m_pty.master(), 0, 0};
             if (::poll(&p, 1, 0) >= 0 && (p.revents & POLLHUP) == 0) {
                 return true;
             }
@@ -127,7 +104,6 @@ private:
         const auto start = Clock::now();
         long long made = 0;
         char line[32];
-        char drain[4096];
         while (!m_stop) {
             const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
             for (const auto due = static_cast<long long>(elapsed * m_rate); made < due; ++made) {
@@ -136,7 +112,7 @@ private:
                 m_pending += line;
             }
             while (!m_pending.empty()) {
-                const ssize_t w = ::write(m_master, m_pending.data(), m_pending.size());
+                const ssize_t w = ::write(m_pty.master(), m_pending.data(), m_pending.size());
                 if (w <= 0) {
                     break;
                 }
@@ -144,8 +120,7 @@ private:
                 m_pending.erase(0, static_cast<std::size_t>(w));
             }
             // Nobody sends anything back; a read only keeps the master's queue empty.
-            while (::read(m_master, drain, sizeof drain) > 0) {
-            }
+            m_pty.readAvailable();
             // A reader that fell behind by more than a second does not get the backlog.
             if (m_pending.size() > static_cast<std::size_t>(m_rate) * 10) {
                 m_heldBack += std::count(m_pending.begin(), m_pending.end(), '\n');
@@ -156,8 +131,7 @@ private:
     }
 
     int m_rate;
-    int m_master = -1;
-    std::string m_slave;
+    Pty m_pty; // raw; the program refuses a device another process holds
     std::string m_pending;
     std::atomic<bool> m_stop{false};
     std::atomic<long long> m_sent{0};
@@ -205,22 +179,14 @@ void soakCli(const Options& o) {
     PacedDevice device(o.rate);
     char outName[] = "/tmp/plotmira-soak-XXXXXX";
     const int out = ::mkstemp(outName);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out, 1);
-    std::vector<std::string> args{o.cliPath,      "record",  "--port",
-                                  device.Slave(), "--trend", "--quiet"};
-    std::vector<char*> argv;
-    for (std::string& a : args) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+    ChildOptions options;
+    options.stdoutFd = out;
+    ChildProcess cli({o.cliPath, "record", "--port", device.Slave(), "--trend", "--quiet"},
+                     options);
+    if (!cli.started()) {
         std::printf("cannot start %s\n", o.cliPath.c_str());
         return;
     }
-    posix_spawn_file_actions_destroy(&actions);
     if (!device.WaitForOpen(std::chrono::seconds(20))) {
         std::printf("plotmira-cli did not open the port\n\n");
     }
@@ -231,12 +197,11 @@ void soakCli(const Options& o) {
     for (double at = 0; at <= o.seconds; at += step) {
         std::this_thread::sleep_until(
             start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(at)));
-        samples.push_back({at, rssMiB(pid)});
+        samples.push_back({at, rssMiB(cli.pid())});
     }
     device.Stop();
-    ::kill(pid, SIGINT);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
+    cli.signal(SIGINT);
+    cli.wait();
     std::ifstream summary(outName);
     const std::string text{std::istreambuf_iterator<char>(summary), {}};
     const std::size_t at = text.find("samples ");

@@ -51,7 +51,7 @@ std::vector<Complex> prototypePoles(int n) {
 
 } // namespace
 
-std::vector<Biquad> DesignButterworth(const FilterSpec& spec) {
+std::vector<Biquad> DesignButterworth(const FilterSetting& setting) {
     struct Pending {
         Biquad q;
         double radius; // of the poles, for the order of sections
@@ -62,13 +62,13 @@ std::vector<Biquad> DesignButterworth(const FilterSpec& spec) {
         sections.push_back(
             {denominator(z1, z2), std::max(std::abs(z1), z2 ? std::abs(*z2) : 0.0), !z2});
     };
-    const std::vector<Complex> proto = prototypePoles(spec.Order);
-    const double w1 = prewarp(spec.Low);
-    switch (spec.Kind) {
+    const std::vector<Complex> proto = prototypePoles(setting.Order);
+    const double w1 = prewarp(setting.Low);
+    switch (setting.Kind) {
     case FilterKind::Lowpass:
     case FilterKind::Highpass:
         for (const Complex p : proto) {
-            const Complex s = spec.Kind == FilterKind::Lowpass ? w1 * p : w1 / p;
+            const Complex s = setting.Kind == FilterKind::Lowpass ? w1 * p : w1 / p;
             const Complex z = toZ(s);
             if (p.imag() == 0) {
                 add(Complex(z.real(), 0), std::nullopt);
@@ -79,13 +79,13 @@ std::vector<Biquad> DesignButterworth(const FilterSpec& spec) {
         break;
     case FilterKind::Bandpass:
     case FilterKind::Bandstop: {
-        const double w2 = prewarp(spec.High);
+        const double w2 = prewarp(setting.High);
         const double bw = w2 - w1;
         const double w0Squared = w1 * w2;
         for (const Complex p : proto) {
             // Each prototype pole becomes two: the roots of s^2 - 2us + w0^2 (band-pass, u from
             // p) or the same with u from 1/p (band-stop).
-            const Complex u = spec.Kind == FilterKind::Bandpass ? p * bw / 2.0 : bw / 2.0 / p;
+            const Complex u = setting.Kind == FilterKind::Bandpass ? p * bw / 2.0 : bw / 2.0 / p;
             const Complex root = std::sqrt(u * u - w0Squared);
             const Complex z1 = toZ(u + root);
             const Complex z2 = toZ(u - root);
@@ -106,7 +106,7 @@ std::vector<Biquad> DesignButterworth(const FilterSpec& spec) {
 
     // Numerators: the zeros of each kind, scaled so each section passes 1 where the whole
     // filter does (its gains then multiply to the filter's).
-    const double w2 = IsBand(spec.Kind) ? prewarp(spec.High) : 0.0;
+    const double w2 = IsBand(setting.Kind) ? prewarp(setting.High) : 0.0;
     const double w0Squared = w1 * w2;
     // The centre frequency's cos and sin: 2 atan(w0), written so small w0 loses no digits.
     const double cosCentre = (1 - w0Squared) / (1 + w0Squared);
@@ -115,7 +115,7 @@ std::vector<Biquad> DesignButterworth(const FilterSpec& spec) {
     for (Pending& pending : sections) {
         Biquad q = pending.q;
         const bool first = pending.firstOrder;
-        switch (spec.Kind) {
+        switch (setting.Kind) {
         case FilterKind::Lowpass:
             q.b0 = 1, q.b1 = first ? 1 : 2, q.b2 = first ? 0 : 1;
             break;
@@ -130,9 +130,9 @@ std::vector<Biquad> DesignButterworth(const FilterSpec& spec) {
             break;
         }
         Complex zInverse = 1.0; // DC
-        if (spec.Kind == FilterKind::Highpass) {
+        if (setting.Kind == FilterKind::Highpass) {
             zInverse = -1.0; // Nyquist
-        } else if (spec.Kind == FilterKind::Bandpass) {
+        } else if (setting.Kind == FilterKind::Bandpass) {
             zInverse = Complex(cosCentre, -sinCentre);
         }
         const double gain = 1.0 / std::abs(sectionResponse(q, zInverse));

@@ -7,7 +7,7 @@
 // for band-pass), so no section amplifies far beyond the input. Sections are ordered with
 // their poles nearer the unit circle last.
 
-#include "app/analysis/filterspec.h"
+#include "app/analysis/filtersetting.h"
 
 #include <complex>
 #include <vector>
@@ -22,9 +22,10 @@ struct Biquad {
     double a2 = 0;
 };
 
-// The sections of spec's design (IsButterworth(spec.Kind)); ORDER sections for the band types,
-// (ORDER + 1) / 2 otherwise. Requires the edges CheckFilterSpec accepts apart from stability.
-std::vector<Biquad> DesignButterworth(const FilterSpec& spec);
+// The sections of setting's design (IsButterworth(setting.Kind)); ORDER sections for the band
+// types, (ORDER + 1) / 2 otherwise. Requires the edges CheckFilterSetting accepts apart from
+// stability.
+std::vector<Biquad> DesignButterworth(const FilterSetting& setting);
 
 // Whether every section's poles lie strictly inside the unit circle.
 bool SectionsStable(const std::vector<Biquad>& sections);

@@ -3,13 +3,13 @@
 
 #include "app/analysis/butterworth.h"
 
-ChannelFilter::ChannelFilter(const FilterSpec& spec, std::optional<double> sampleRate) {
-    CheckFilterSpec(spec, sampleRate);
-    m_spec = spec;
-    if (spec.Kind == FilterKind::Mean) {
-        m_mean.emplace(spec.Length);
-    } else if (IsButterworth(spec.Kind)) {
-        m_sos = SosFilter(DesignButterworth(spec));
+ChannelFilter::ChannelFilter(const FilterSetting& setting, std::optional<double> sampleRate) {
+    CheckFilterSetting(setting, sampleRate);
+    m_setting = setting;
+    if (setting.Kind == FilterKind::Mean) {
+        m_mean.emplace(setting.Length);
+    } else if (IsButterworth(setting.Kind)) {
+        m_sos = SosFilter(DesignButterworth(setting));
     }
 }
 

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The filter of one channel as the pipeline runs it: built from a FilterSpec, fed one scaled
+// The filter of one channel as the pipeline runs it: built from a FilterSetting, fed one scaled
 // value per sample, its state started afresh by Reset. "Kein Filter" passes values unchanged.
 
-#include "app/analysis/filterspec.h"
+#include "app/analysis/filtersetting.h"
 #include "app/analysis/movingmean.h"
 #include "app/analysis/sosfilter.h"
 
@@ -12,14 +12,15 @@
 class ChannelFilter {
 public:
     ChannelFilter() = default;
-    // Raises EConvertError for a spec that CheckFilterSpec refuses (sampleRate only for texts).
-    explicit ChannelFilter(const FilterSpec& spec, std::optional<double> sampleRate = {});
+    // Raises EConvertError for a setting that CheckFilterSetting refuses (sampleRate only for
+    // texts).
+    explicit ChannelFilter(const FilterSetting& setting, std::optional<double> sampleRate = {});
 
-    const FilterSpec& Spec() const { return m_spec; }
-    bool Active() const { return m_spec.Kind != FilterKind::None; }
+    const FilterSetting& Setting() const { return m_setting; }
+    bool Active() const { return m_setting.Kind != FilterKind::None; }
 
     double Process(double x) {
-        switch (m_spec.Kind) {
+        switch (m_setting.Kind) {
         case FilterKind::None:
             return x;
         case FilterKind::Mean:
@@ -32,7 +33,7 @@ public:
     void Reset();
 
 private:
-    FilterSpec m_spec;
+    FilterSetting m_setting;
     std::optional<MovingMean> m_mean;
     SosFilter m_sos;
 };

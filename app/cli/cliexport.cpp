@@ -2,13 +2,13 @@
 // plotmira-cli export: a session file's recorded samples as CSV, for Python, R or a spreadsheet.
 #include "app/cli/clicommands.h"
 
+#include "app/cli/clisessionargs.h"
 #include "app/pipeline/csvexport.h"
 #include "base/exception.h"
 
 #include <cstdio>
 #include <new>
 #include <string>
-#include <sys/stat.h>
 
 namespace {
 
@@ -39,10 +39,6 @@ struct ExportOptions {
     bool help = false;
 };
 
-struct UsageError {
-    std::string text;
-};
-
 ExportOptions parseExportArguments(int argc, char** argv) {
     ExportOptions o;
     for (int i = 0; i < argc; ++i) {
@@ -51,33 +47,14 @@ ExportOptions parseExportArguments(int argc, char** argv) {
             o.help = true;
             return o;
         } else if (arg == "-o" || arg == "--output") {
-            if (i + 1 >= argc) {
-                throw UsageError{"option " + arg + " needs a value"};
-            }
-            o.output = argv[++i];
+            o.output = OptionValue(argc, argv, i);
         } else if (arg == "--time") {
             o.xAxis = CsvXAxis::Time;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            throw UsageError{"unknown option '" + arg + "'"};
-        } else if (o.session.empty()) {
-            o.session = arg;
         } else {
-            throw UsageError{"unexpected argument '" + arg + "'"};
+            TakeSessionArgument(arg, o.session);
         }
     }
-    if (o.session.empty()) {
-        throw UsageError{"missing session file"};
-    }
-    if (o.output.empty()) {
-        throw UsageError{"missing output file (-o OUT.csv)"};
-    }
-    // Writing the CSV over the session file would destroy the recording it comes from.
-    struct stat in {};
-    struct stat out {};
-    if (::stat(o.session.c_str(), &in) == 0 && ::stat(o.output.c_str(), &out) == 0 &&
-        S_ISREG(in.st_mode) && in.st_dev == out.st_dev && in.st_ino == out.st_ino) {
-        throw UsageError{"the output file is the session file '" + o.session + "'"};
-    }
+    CheckSessionAndOutput(o.session, o.output);
     return o;
 }
 

@@ -7,7 +7,7 @@
 #include "app/cli/recordsignals.h"
 #include "app/cli/rescuesession.h"
 
-#include "app/analysis/filterspec.h"
+#include "app/analysis/filtersetting.h"
 #include "app/pipeline/acquisition.h"
 #include "app/pipeline/acquisitionhost.h"
 #include "app/pipeline/linetimestats.h"
@@ -77,7 +77,7 @@ void printHelp(std::FILE* out) {
         "  --dyngraph on|off  repaint pacing (default on)\n"
         "\n"
         "Filters (the scaled values, before they are drawn; the window's \"Digitales Filter\"):\n"
-        "  --filter1 SPEC --filter2 SPEC   per channel: none, mean:N (N = 2..10000),\n"
+        "  --filter1 FILTER --filter2 FILTER   per channel: none, mean:N (N = 2..10000),\n"
         "                   lowpass:ORDER:FC, highpass:ORDER:FC, bandpass:ORDER:FLO:FHI,\n"
         "                   bandstop:ORDER:FLO:FHI (Butterworth, ORDER = 1..8)\n"
         "  --rate HZ        the sample rate: frequencies in Hz (without it, fractions of the\n"
@@ -242,13 +242,14 @@ Options parseOptions(int argc, char** argv, bool& help) {
         throw BadArgument{"give either --port or --input"};
     }
     // After every option: --rate may follow the filters it gives the unit of.
-    for (auto [option, text, spec] : {std::tuple{"--filter1", &o.filter1, &o.settings.Filter1},
-                                      std::tuple{"--filter2", &o.filter2, &o.settings.Filter2}}) {
+    for (auto [option, text, setting] :
+         {std::tuple{"--filter1", &o.filter1, &o.settings.Filter1},
+          std::tuple{"--filter2", &o.filter2, &o.settings.Filter2}}) {
         if (text->empty()) {
             continue;
         }
         try {
-            *spec = ParseFilterSpec(*text, o.rate);
+            *setting = ParseFilterSetting(*text, o.rate);
         } catch (const Exception& e) {
             throw BadArgument{std::string(option) + ": " + e.Message()};
         }

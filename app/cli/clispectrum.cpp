@@ -6,6 +6,7 @@
 #include "app/analysis/spectrum.h"
 #include "app/analysis/spectrumcsv.h"
 #include "app/analysis/spectruminput.h"
+#include "app/cli/clisessionargs.h"
 #include "base/exception.h"
 #include "chart/core/sessionfile.h"
 
@@ -16,7 +17,6 @@
 #include <new>
 #include <optional>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -55,10 +55,6 @@ struct SpectrumOptions {
     bool help = false;
 };
 
-struct UsageError {
-    std::string text;
-};
-
 // Always with a decimal point, whatever the user's locale.
 double parseNumber(const std::string& option, const std::string& text) {
     const char* first = text.data();
@@ -94,12 +90,7 @@ SpectrumOptions parseSpectrumArguments(int argc, char** argv) {
     SpectrumOptions o;
     for (int i = 0; i < argc; ++i) {
         const std::string arg = argv[i];
-        const auto value = [&]() -> std::string {
-            if (i + 1 >= argc) {
-                throw UsageError{"option " + arg + " needs a value"};
-            }
-            return argv[++i];
-        };
+        const auto value = [&] { return OptionValue(argc, argv, i); };
         if (arg == "-h" || arg == "--help") {
             o.help = true;
             return o;
@@ -121,29 +112,13 @@ SpectrumOptions parseSpectrumArguments(int argc, char** argv) {
             o.from = parseNumber(arg, value());
         } else if (arg == "--to") {
             o.to = parseNumber(arg, value());
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            throw UsageError{"unknown option '" + arg + "'"};
-        } else if (o.session.empty()) {
-            o.session = arg;
         } else {
-            throw UsageError{"unexpected argument '" + arg + "'"};
+            TakeSessionArgument(arg, o.session);
         }
     }
-    if (o.session.empty()) {
-        throw UsageError{"missing session file"};
-    }
-    if (o.output.empty()) {
-        throw UsageError{"missing output file (-o OUT.csv)"};
-    }
+    CheckSessionAndOutput(o.session, o.output);
     if (o.from > o.to) {
         throw UsageError{"--from lies above --to"};
-    }
-    // Writing the CSV over the session file would destroy the recording it comes from.
-    struct stat in {};
-    struct stat out {};
-    if (::stat(o.session.c_str(), &in) == 0 && ::stat(o.output.c_str(), &out) == 0 &&
-        S_ISREG(in.st_mode) && in.st_dev == out.st_dev && in.st_ino == out.st_ino) {
-        throw UsageError{"the output file is the session file '" + o.session + "'"};
     }
     return o;
 }

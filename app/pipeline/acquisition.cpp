@@ -251,7 +251,7 @@ void Acquisition::filterValues() {
     }
 }
 
-void Acquisition::SetFilters(const FilterSpec& channel1, const FilterSpec& channel2,
+void Acquisition::SetFilters(const FilterSetting& channel1, const FilterSetting& channel2,
                              std::optional<double> sampleRate) {
     ChannelFilter first(channel1, sampleRate);
     ChannelFilter second(channel2, sampleRate);

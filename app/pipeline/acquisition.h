@@ -34,9 +34,9 @@ struct AcquisitionSettings {
     float Y1Max = 10.0f;
     float Y2Min = 0.0f;
     float Y2Max = 10.0f;
-    float XMax = 1000.0f; // 2000 when Trend is checked in the window; 10 (seconds) with TimeAxis
-    FilterSpec Filter1{}; // "Kein Filter" unless chosen
-    FilterSpec Filter2{};
+    float XMax = 1000.0f;    // 2000 when Trend is checked in the window; 10 (seconds) with TimeAxis
+    FilterSetting Filter1{}; // "Kein Filter" unless chosen
+    FilterSetting Filter2{};
     bool TimeAxis = false; // X-Achse "Zeit" instead of "Tics"
 };
 
@@ -147,13 +147,13 @@ public:
     void Stop(const std::function<void()>& idle = {});
 
     // The filters of the two channels, run on each scaled value before it is drawn; Label10
-    // keeps showing the value of the received line. Raises EConvertError for a spec that cannot
+    // keeps showing the value of the received line. Raises EConvertError for a setting that cannot
     // work (sampleRate only chooses the unit of the text) and then changes nothing. The new
     // filters start afresh, as ResetFilters makes them (Start and Clear do).
-    void SetFilters(const FilterSpec& channel1, const FilterSpec& channel2,
+    void SetFilters(const FilterSetting& channel1, const FilterSetting& channel2,
                     std::optional<double> sampleRate = {});
-    const FilterSpec& Filter1() const { return m_filter1.Spec(); }
-    const FilterSpec& Filter2() const { return m_filter2.Spec(); }
+    const FilterSetting& Filter1() const { return m_filter1.Setting(); }
+    const FilterSetting& Filter2() const { return m_filter2.Setting(); }
     void ResetFilters();
 
     // ChannelCount and MemoryMax as the channel radio buttons set them (1 → 100000, 2 → 50000).

@@ -26,17 +26,17 @@ QString frequency(double fraction, std::optional<double> sampleRate) {
                       : number(fraction) + QStringLiteral(" × Abtastrate");
 }
 
-QString describe(const FilterSpec& spec, std::optional<double> sampleRate) {
-    const QString name = QString::fromStdString(FilterKindName(spec.Kind));
-    if (spec.Kind == FilterKind::Mean) {
-        return name + QStringLiteral(", Länge %1").arg(spec.Length);
+QString describe(const FilterSetting& setting, std::optional<double> sampleRate) {
+    const QString name = QString::fromStdString(FilterKindName(setting.Kind));
+    if (setting.Kind == FilterKind::Mean) {
+        return name + QStringLiteral(", Länge %1").arg(setting.Length);
     }
-    const QString order = QStringLiteral(" %1. Ordnung, ").arg(spec.Order);
-    if (IsBand(spec.Kind)) {
-        return name + order + number(sampleRate ? spec.Low * *sampleRate : spec.Low) +
-               QStringLiteral(" … ") + frequency(spec.High, sampleRate);
+    const QString order = QStringLiteral(" %1. Ordnung, ").arg(setting.Order);
+    if (IsBand(setting.Kind)) {
+        return name + order + number(sampleRate ? setting.Low * *sampleRate : setting.Low) +
+               QStringLiteral(" … ") + frequency(setting.High, sampleRate);
     }
-    return name + order + frequency(spec.Low, sampleRate);
+    return name + order + frequency(setting.Low, sampleRate);
 }
 
 } // namespace
@@ -66,12 +66,12 @@ void TForm1::connectFilterLabel() {
 void TForm1::updateFilterLabel() {
     const Acquisition& acq = *m_acquisition;
     QString text;
-    const auto add = [&](int channel, const FilterSpec& spec, const char* color) {
-        if (spec.Kind != FilterKind::None) {
+    const auto add = [&](int channel, const FilterSetting& setting, const char* color) {
+        if (setting.Kind != FilterKind::None) {
             text += QStringLiteral("&nbsp;&nbsp;&nbsp;<span style=\"color:%1\">CH%2: %3</span>")
                         .arg(QString::fromLatin1(color))
                         .arg(channel)
-                        .arg(describe(spec, m_sampleRate).toHtmlEscaped());
+                        .arg(describe(setting, m_sampleRate).toHtmlEscaped());
         }
     };
     add(1, acq.Filter1(), "#0000ff");

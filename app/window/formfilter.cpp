@@ -46,7 +46,7 @@ int integerField(const QLineEdit* edit) {
 
 } // namespace
 
-TFormFilter::TFormFilter(const FilterSpec& channel1, const FilterSpec& channel2,
+TFormFilter::TFormFilter(const FilterSetting& channel1, const FilterSetting& channel2,
                          std::optional<double> sampleRate, QWidget* parent)
     : QDialog(parent), m_result{channel1, channel2}, m_resultRate(sampleRate) {
     setObjectName(QStringLiteral("FormFilter"));
@@ -87,7 +87,7 @@ TFormFilter::TFormFilter(const FilterSpec& channel1, const FilterSpec& channel2,
     updateFields();
 }
 
-void TFormFilter::buildChannel(int index, const FilterSpec& spec,
+void TFormFilter::buildChannel(int index, const FilterSetting& setting,
                                std::optional<double> sampleRate) {
     ChannelControls& c = Channels[static_cast<std::size_t>(index)];
     const QString suffix = QString::number(index + 1);
@@ -105,19 +105,20 @@ void TFormFilter::buildChannel(int index, const FilterSpec& spec,
     c.FilterComboBox->setObjectName(QStringLiteral("FilterComboBox%1").arg(suffix));
     for (const FilterKind kind : kKinds) {
         c.FilterComboBox->addItem(QString::fromStdString(FilterKindName(kind)));
-        if (kind == spec.Kind) {
+        if (kind == setting.Kind) {
             c.FilterComboBox->setCurrentIndex(c.FilterComboBox->count() - 1);
         }
     }
-    const bool mean = spec.Kind == FilterKind::Mean;
-    const bool butterworth = IsButterworth(spec.Kind);
-    c.LaengeEdit = edit("LaengeEdit", QString::number(mean ? spec.Length : kDefaultLength));
-    c.OrdnungEdit = edit("OrdnungEdit", QString::number(butterworth ? spec.Order : kDefaultOrder));
-    c.GrenzfrequenzEdit =
-        edit("GrenzfrequenzEdit", frequencyText(butterworth ? spec.Low : kDefaultLow, sampleRate));
+    const bool mean = setting.Kind == FilterKind::Mean;
+    const bool butterworth = IsButterworth(setting.Kind);
+    c.LaengeEdit = edit("LaengeEdit", QString::number(mean ? setting.Length : kDefaultLength));
+    c.OrdnungEdit =
+        edit("OrdnungEdit", QString::number(butterworth ? setting.Order : kDefaultOrder));
+    c.GrenzfrequenzEdit = edit("GrenzfrequenzEdit",
+                               frequencyText(butterworth ? setting.Low : kDefaultLow, sampleRate));
     c.ObereGrenzfrequenzEdit =
         edit("ObereGrenzfrequenzEdit",
-             frequencyText(IsBand(spec.Kind) ? spec.High : kDefaultHigh, sampleRate));
+             frequencyText(IsBand(setting.Kind) ? setting.High : kDefaultHigh, sampleRate));
 
     const auto row = [&](int r, const char* text, QWidget* field) {
         auto* label = new QLabel(QString::fromUtf8(text), c.Group);
@@ -184,42 +185,42 @@ std::optional<double> TFormFilter::readSampleRate() const {
     return rate;
 }
 
-FilterSpec TFormFilter::readChannel(int index, std::optional<double> sampleRate) const {
+FilterSetting TFormFilter::readChannel(int index, std::optional<double> sampleRate) const {
     const ChannelControls& c = Channels[static_cast<std::size_t>(index)];
     const auto frequency = [&](const QLineEdit* edit) {
         const double value = numbers::StrToFloat(edit->text().toStdString());
         return sampleRate ? value / *sampleRate : value;
     };
-    FilterSpec spec;
-    spec.Kind = kKinds[c.FilterComboBox->currentIndex()];
-    if (spec.Kind == FilterKind::Mean) {
-        spec.Length = integerField(c.LaengeEdit);
-    } else if (IsButterworth(spec.Kind)) {
-        spec.Order = integerField(c.OrdnungEdit);
-        spec.Low = frequency(c.GrenzfrequenzEdit);
-        if (IsBand(spec.Kind)) {
-            spec.High = frequency(c.ObereGrenzfrequenzEdit);
+    FilterSetting setting;
+    setting.Kind = kKinds[c.FilterComboBox->currentIndex()];
+    if (setting.Kind == FilterKind::Mean) {
+        setting.Length = integerField(c.LaengeEdit);
+    } else if (IsButterworth(setting.Kind)) {
+        setting.Order = integerField(c.OrdnungEdit);
+        setting.Low = frequency(c.GrenzfrequenzEdit);
+        if (IsBand(setting.Kind)) {
+            setting.High = frequency(c.ObereGrenzfrequenzEdit);
         }
     }
-    CheckFilterSpec(spec, sampleRate);
-    return spec;
+    CheckFilterSetting(setting, sampleRate);
+    return setting;
 }
 
 void TFormFilter::accept() {
-    std::array<FilterSpec, 2> specs;
+    std::array<FilterSetting, 2> settings;
     std::optional<double> rate;
     int channel = 0;
     try {
         rate = readSampleRate();
         for (channel = 1; channel <= 2; ++channel) {
-            specs[static_cast<std::size_t>(channel - 1)] = readChannel(channel - 1, rate);
+            settings[static_cast<std::size_t>(channel - 1)] = readChannel(channel - 1, rate);
         }
     } catch (const Exception& e) {
         const QString where = channel == 0 ? QString() : QStringLiteral("Kanal %1: ").arg(channel);
         ::ShowMessage(where + QString::fromStdString(e.Message()));
         return;
     }
-    m_result = specs;
+    m_result = settings;
     m_resultRate = rate;
     QDialog::accept();
 }

@@ -12,7 +12,7 @@
 // SampleRate() hold what was accepted. The dialog changes nothing itself: its owner applies
 // the result.
 
-#include "app/analysis/filterspec.h"
+#include "app/analysis/filtersetting.h"
 
 #include <QDialog>
 #include <array>
@@ -27,11 +27,11 @@ class QPushButton;
 class TFormFilter : public QDialog {
     Q_OBJECT
 public:
-    TFormFilter(const FilterSpec& channel1, const FilterSpec& channel2,
+    TFormFilter(const FilterSetting& channel1, const FilterSetting& channel2,
                 std::optional<double> sampleRate, QWidget* parent = nullptr);
 
     // The accepted filter of channel 1 or 2, and the accepted sample rate (empty: unknown).
-    const FilterSpec& Filter(int channel) const { return m_result[channel == 2 ? 1 : 0]; }
+    const FilterSetting& Filter(int channel) const { return m_result[channel == 2 ? 1 : 0]; }
     std::optional<double> SampleRate() const { return m_resultRate; }
 
     // Shows another sample rate in its field (the window's value changed elsewhere).
@@ -55,11 +55,11 @@ public:
     void accept() override;
 
 private:
-    void buildChannel(int index, const FilterSpec& spec, std::optional<double> sampleRate);
+    void buildChannel(int index, const FilterSetting& setting, std::optional<double> sampleRate);
     void updateFields();
-    FilterSpec readChannel(int index, std::optional<double> sampleRate) const;
+    FilterSetting readChannel(int index, std::optional<double> sampleRate) const;
     std::optional<double> readSampleRate() const;
 
-    std::array<FilterSpec, 2> m_result;
+    std::array<FilterSetting, 2> m_result;
     std::optional<double> m_resultRate;
 };

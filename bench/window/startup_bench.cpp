@@ -10,6 +10,7 @@
 #include "app/window/formhilfe.h"
 #include "app/window/forminfo.h"
 #include "app/window/plotmiraapplication.h"
+#include "tests/support/process.h"
 
 #include <QTest>
 #include <algorithm>
@@ -18,14 +19,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <spawn.h>
+#include <fcntl.h>
 #include <string>
-#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -59,22 +57,15 @@ int runChild(int argc, char** argv, std::int64_t spawnedAt) {
 // Spawns this program in child mode and returns the milliseconds it reported (-1 on failure).
 double spawnOnce(const char* self) {
     int pipeFds[2];
-    if (pipe(pipeFds) != 0) {
+    // Close-on-exec: the child gets only its standard output, the copy onto it.
+    if (pipe2(pipeFds, O_CLOEXEC) != 0) {
         return -1;
     }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-    const std::string stamp = std::to_string(monotonicNs());
-    std::string childFlag = "--child";
-    char* args[] = {const_cast<char*>(self), childFlag.data(), const_cast<char*>(stamp.c_str()),
-                    nullptr};
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, self, &actions, nullptr, args, environ);
-    posix_spawn_file_actions_destroy(&actions);
+    ChildOptions options;
+    options.stdoutFd = pipeFds[1];
+    ChildProcess child({self, "--child", std::to_string(monotonicNs())}, options);
     close(pipeFds[1]);
-    if (rc != 0) {
+    if (!child.started()) {
         close(pipeFds[0]);
         return -1;
     }
@@ -86,9 +77,7 @@ double spawnOnce(const char* self) {
         got += n;
     }
     close(pipeFds[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || got == 0) {
+    if (child.wait() != 0 || got == 0) {
         return -1;
     }
     return std::strtod(buffer, nullptr) / 1e6;

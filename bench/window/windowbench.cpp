@@ -34,6 +34,8 @@
 
 #include "app/window/form1.h"
 #include "bench/window/xprobe.h"
+#include "tests/support/process.h"
+#include "tests/support/pty.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -53,17 +55,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
-#include <fcntl.h>
 #include <fstream>
 #include <memory>
 #include <poll.h>
-#include <pty.h>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <termios.h>
 #include <thread>
 #include <time.h>
 #include <unistd.h>
@@ -222,33 +220,20 @@ void click(const std::string& window, QPoint at) {
         std::to_string(at.y()) + " click 1");
 }
 
-// The pseudo-terminal device with its COM5 link in a ports folder of its own.
+// The pseudo-terminal device with its COM5 link in a ports folder of its own. The program must
+// find no other holder of the device: Pty keeps only the master open.
 struct Device {
-    int master = -1;
-    std::string slavePath, folder, link;
+    Pty pty;
+    std::string folder, link;
 
     Device() {
-        int slave = -1;
-        char name[PATH_MAX] = {};
-        if (openpty(&master, &slave, name, nullptr, nullptr) != 0) {
-            fail("openpty");
-        }
-        slavePath = name;
-        termios t{};
-        if (tcgetattr(slave, &t) == 0) {
-            cfmakeraw(&t);
-            tcsetattr(slave, TCSANOW, &t);
-        }
-        close(slave); // the program must find no other holder of the device
-        fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
-        fcntl(master, F_SETFD, FD_CLOEXEC);
         char dir[] = "/tmp/plotmira-window-bench-XXXXXX";
         if (mkdtemp(dir) == nullptr) {
             fail("mkdtemp");
         }
         folder = dir;
         link = folder + "/COM5";
-        if (symlink(slavePath.c_str(), link.c_str()) != 0) {
+        if (symlink(pty.slavePath().c_str(), link.c_str()) != 0) {
             fail("symlink");
         }
     }
@@ -256,11 +241,12 @@ struct Device {
         unlink(link.c_str());
         unlink((folder + "/plotmira.log").c_str());
         rmdir(folder.c_str());
-        close(master);
     }
 };
 
-pid_t startProgram(const std::string& program, const Device& device) {
+// The program with the device's ports folder, its output in the folder's plotmira.log; on the
+// display the environment names, not on Qt's platform a caller may have chosen.
+ChildProcess startProgram(const std::string& program, const Device& device) {
     std::vector<std::string> env;
     for (char** e = environ; *e != nullptr; ++e) {
         if (std::strncmp(*e, "QT_QPA_PLATFORM=", 16) != 0 &&
@@ -269,40 +255,19 @@ pid_t startProgram(const std::string& program, const Device& device) {
         }
     }
     env.push_back("PLOTMIRA_PORTS=" + device.folder);
-    std::vector<char*> envp;
-    for (std::string& s : env) {
-        envp.push_back(s.data());
+    ChildOptions options;
+    options.environment = std::move(env);
+    options.stdoutFile = device.folder + "/plotmira.log";
+    options.stderrToStdout = true;
+    ChildProcess child({program}, options);
+    if (!child.started()) {
+        fail("cannot start " + program);
     }
-    envp.push_back(nullptr);
-    const std::string log = device.folder + "/plotmira.log";
-    const pid_t pid = fork();
-    if (pid < 0) {
-        fail("fork");
-    }
-    if (pid == 0) {
-        const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (fd >= 0) {
-            dup2(fd, 1);
-            dup2(fd, 2);
-        }
-        char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
-        execve(program.c_str(), argv, envp.data());
-        _exit(127);
-    }
-    return pid;
+    return child;
 }
 
-void endProgram(pid_t pid) {
-    kill(pid, SIGTERM);
-    for (int i = 0; i < 100; ++i) {
-        if (waitpid(pid, nullptr, WNOHANG) == pid) {
-            return;
-        }
-        sleepMs(20);
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-}
+// A program that does not end within 2 s of SIGTERM is killed.
+constexpr auto kEndGrace = std::chrono::seconds(2);
 
 struct Stall {
     double ms;
@@ -429,12 +394,13 @@ void openLiveSpectrum(const std::string& window, const Clicks& clicks, pid_t pid
     sleepMs(300);
 }
 
-Result feed(const std::string& program, const Clicks& clicks, const Mode& mode, long rate,
+Result feed(const std::string& programPath, const Clicks& clicks, const Mode& mode, long rate,
             long count, long stopAt, Probe probe, bool spectrum) {
     Device device;
     std::vector<std::size_t> ends;
     const std::string data = makeLines(mode, count, ends);
-    const pid_t pid = startProgram(program, device);
+    ChildProcess program = startProgram(programPath, device);
+    const pid_t pid = program.pid();
     Result r;
     try {
         const std::string found =
@@ -457,7 +423,7 @@ Result feed(const std::string& program, const Clicks& clicks, const Mode& mode, 
         }
         click(window, clicks.start);
         const Clock openDeadline = now() + Clock{10} * 1000000000;
-        while (!holdsOpen(pid, device.slavePath)) {
+        while (!holdsOpen(pid, device.pty.slavePath())) {
             if (now() > openDeadline) {
                 throw std::runtime_error("the program did not open the port after Start");
             }
@@ -469,17 +435,15 @@ Result feed(const std::string& program, const Clicks& clicks, const Mode& mode, 
             XProbe(std::stoul(window)).moveTo(clicks.grid.center().x(), clicks.grid.center().y());
         }
         sleepMs(100); // the workers start after the open
-        pid_t profiler = -1;
+        ChildProcess profiler;
         if (const char* out = std::getenv("PLOTMIRA_WINDOW_BENCH_PERF")) {
             // A profile of the program over the run (perf record with DWARF call graphs into that
             // file: Qt has no frame pointers).
-            profiler = fork();
-            if (profiler == 0) {
-                const std::string target = std::to_string(pid);
-                execlp("perf", "perf", "record", "-q", "--call-graph=dwarf,16384", "-o", out, "-p",
-                       target.c_str(), static_cast<char*>(nullptr));
-                _exit(127);
-            }
+            ChildOptions options;
+            options.searchPath = true;
+            profiler = ChildProcess({"perf", "record", "-q", "--call-graph=dwarf,16384", "-o", out,
+                                     "-p", std::to_string(pid)},
+                                    options);
             sleepMs(300);
         }
 
@@ -515,7 +479,8 @@ Result feed(const std::string& program, const Clicks& clicks, const Mode& mode, 
             dueNow.store(due);
             const std::size_t target = ends[static_cast<std::size_t>(due - 1)];
             while (written < target) {
-                const ssize_t n = write(device.master, data.data() + written, target - written);
+                const ssize_t n =
+                    write(device.pty.master(), data.data() + written, target - written);
                 if (n > 0) {
                     written += static_cast<std::size_t>(n);
                     continue;
@@ -532,7 +497,7 @@ Result feed(const std::string& program, const Clicks& clicks, const Mode& mode, 
                 stopClickedAt = now();
                 stopper = std::thread([&] { stopProbe->click(clicks.stop.x(), clicks.stop.y()); });
             }
-            if (stopClicked && !holdsOpen(pid, device.slavePath)) {
+            if (stopClicked && !holdsOpen(pid, device.pty.slavePath())) {
                 r.stopMs = static_cast<double>(now() - stopClickedAt) / 1e6;
                 break; // nobody reads any more
             }
@@ -545,7 +510,7 @@ Result feed(const std::string& program, const Clicks& clicks, const Mode& mode, 
                                           ends.begin()) +
                         1;
                 }
-                pollfd p{device.master, POLLOUT, 0};
+                pollfd p{device.pty.master(), POLLOUT, 0};
                 poll(&p, 1, 50);
                 continue;
             }
@@ -567,7 +532,7 @@ Result feed(const std::string& program, const Clicks& clicks, const Mode& mode, 
         }
         if (stopper.joinable()) {
             stopper.join();
-            while (r.stopMs < 0 && holdsOpen(pid, device.slavePath) &&
+            while (r.stopMs < 0 && holdsOpen(pid, device.pty.slavePath()) &&
                    now() - stopClickedAt < 5000000000LL) {
                 sleepMs(1);
             }
@@ -590,18 +555,17 @@ Result feed(const std::string& program, const Clicks& clicks, const Mode& mode, 
             }
             last = c;
         }
-        if (profiler > 0) {
-            kill(profiler, SIGINT);
-            waitpid(profiler, nullptr, 0);
+        if (profiler.signal(SIGINT)) {
+            profiler.wait();
         }
         r.programCpu = ticksToSeconds(cpuTicks(pid) - cpu0);
         r.serverCpu = server > 0 ? ticksToSeconds(cpuTicks(server) - server0) : 0;
-        r.portStillOpen = holdsOpen(pid, device.slavePath);
+        r.portStillOpen = holdsOpen(pid, device.pty.slavePath());
     } catch (...) {
-        endProgram(pid);
+        program.end(kEndGrace);
         throw;
     }
-    endProgram(pid);
+    program.end(kEndGrace);
     return r;
 }
 

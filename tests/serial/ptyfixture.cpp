@@ -1,65 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tests/serial/ptyfixture.h"
 
-#include <cerrno>
-#include <climits>
+#include <algorithm>
 #include <cstdlib>
-#include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
 #include <stdexcept>
-#include <termios.h>
-#include <unistd.h>
-
-Pty::Pty(bool raw) {
-    char name[PATH_MAX] = {};
-    int slave = -1;
-    if (::openpty(&m_master, &slave, name, nullptr, nullptr) != 0) {
-        throw std::runtime_error("openpty failed");
-    }
-    m_slavePath = name;
-    if (raw) {
-        termios t{};
-        ::tcgetattr(slave, &t);
-        ::cfmakeraw(&t);
-        ::tcsetattr(slave, TCSANOW, &t);
-    }
-    ::close(slave);
-    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
-    ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
-}
-
-Pty::~Pty() {
-    hangUp();
-}
-
-bool Pty::write(std::string_view bytes) {
-    while (!bytes.empty()) {
-        if (m_master < 0) {
-            return false;
-        }
-        const ssize_t n = ::write(m_master, bytes.data(), bytes.size());
-        if (n > 0) {
-            bytes.remove_prefix(static_cast<std::size_t>(n));
-        } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
-            // Without a reader the master reports POLLHUP at once: pause instead of spinning.
-            pollfd p{m_master, POLLOUT, 0};
-            if (::poll(&p, 1, 100) > 0 && (p.revents & POLLHUP)) {
-                ::poll(nullptr, 0, 1);
-            }
-        } else {
-            return false;
-        }
-    }
-    return true;
-}
-
-void Pty::hangUp() {
-    if (m_master >= 0) {
-        ::close(m_master);
-        m_master = -1;
-    }
-}
 
 PortFolder::PortFolder() {
     char templ[] = "/tmp/plotmira-test-ports.XXXXXX";

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// Test support for the serial tests: a pseudo-terminal standing in for a device, a port folder
-// for $PLOTMIRA_PORTS, and a "main thread" loop that the component's invoker hands calls to.
+// Test support for the serial tests: the pseudo-terminal standing in for a device
+// (tests/support/pty.h), a port folder for $PLOTMIRA_PORTS, and a "main thread" loop that the
+// component's invoker hands calls to.
 
 #include "serial/serialcomm.h"
+#include "tests/support/pty.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -14,31 +16,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <string_view>
 #include <thread>
-
-// A pseudo-terminal: the test writes on the master, the component opens the slave by path. The
-// slave is not held open (the component refuses a device another process holds); its settings
-// and bytes written meanwhile stay while the master is open.
-class Pty {
-public:
-    // raw: the slave's line starts in raw mode, else in the cooked mode of a fresh terminal.
-    explicit Pty(bool raw = true);
-    ~Pty();
-    Pty(const Pty&) = delete;
-    Pty& operator=(const Pty&) = delete;
-
-    const std::string& slavePath() const { return m_slavePath; }
-    int master() const { return m_master; }
-    // Writes all bytes, waiting while the pty is full. False when the master is gone.
-    bool write(std::string_view bytes);
-    // Unplugs the device: closes the master.
-    void hangUp();
-
-private:
-    int m_master = -1;
-    std::string m_slavePath;
-};
 
 // A temporary $PLOTMIRA_PORTS folder; link(n, path) creates COMn there.
 class PortFolder {

@@ -395,7 +395,7 @@ TEST(SerialCommLifecycle, LineIsRawWhateverCharacterSizeTheDriverRefuses) {
     // (A pseudo-terminal keeps 8 bits whatever is asked, so only the refused size is of use.)
     {
         PortFolder ports;
-        Pty pty(false);
+        Pty pty(Pty::Line::Cooked);
         ports.link(5, pty.slavePath());
         Rig rig;
         rig.comm.SetComPortNo(5);

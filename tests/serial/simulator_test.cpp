@@ -4,6 +4,7 @@
 
 #include "serial/serialcomm.h"
 #include "tests/serial/ptyfixture.h"
+#include "tests/support/process.h"
 #include "tools/sim/linegenerator.h"
 #include "tools/sim/simoptions.h"
 
@@ -12,12 +13,8 @@
 #include <csignal>
 #include <filesystem>
 #include <set>
-#include <spawn.h>
-#include <sys/wait.h>
 
 using namespace std::chrono_literals;
-
-extern char** environ;
 
 TEST(SimOptions, ParsesTheDemoCallAndRejectsBadInput) {
     const SimOptions demo = ParseSimOptions(
@@ -142,38 +139,11 @@ TEST(SimLines, FaultsShapeTheLinesAsDocumented) {
 
 namespace {
 
-// Runs plotmira-sim with arguments; ends it with SIGTERM unless it has ended.
-class SimProcess {
-public:
-    explicit SimProcess(std::vector<std::string> args) {
-        args.insert(args.begin(), PLOTMIRA_SIM_PATH);
-        std::vector<char*> argv;
-        for (auto& a : args) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        if (posix_spawn(&m_pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
-            m_pid = -1;
-        }
-    }
-    ~SimProcess() {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGTERM);
-            wait();
-        }
-    }
-    bool running() const { return m_pid > 0; }
-    int wait() {
-        int status = 0;
-        ::waitpid(m_pid, &status, 0);
-        m_pid = -1;
-        return status;
-    }
-    void terminate() { ::kill(m_pid, SIGTERM); }
-
-private:
-    pid_t m_pid = -1;
-};
+// Starts plotmira-sim with arguments; the ChildProcess ends it with SIGTERM unless it has ended.
+ChildProcess startSim(std::vector<std::string> args) {
+    args.insert(args.begin(), PLOTMIRA_SIM_PATH);
+    return ChildProcess(std::move(args));
+}
 
 bool waitForPath(const std::filesystem::path& p) {
     for (int i = 0; i < 500 && !std::filesystem::is_symlink(p); ++i) {
@@ -197,8 +167,8 @@ TEST(SimDevice, FeedsTheComponentExactlyWhatItGeneratesAndRemovesItsLink) {
         args.emplace_back(a);
     }
     args[args.size() - 2] = ports.path().string();
-    SimProcess sim(args);
-    ASSERT_TRUE(sim.running());
+    ChildProcess sim = startSim(args);
+    ASSERT_TRUE(sim.started());
     ASSERT_TRUE(waitForPath(ports.path() / "COM9"));
 
     auto loop = MainLoop::create();
@@ -239,8 +209,8 @@ TEST(SimDevice, WhileOpenDropsWhatFallsDueWhileThePortIsClosed) {
         args.emplace_back(a);
     }
     args.push_back(ports.path().string());
-    SimProcess sim(args);
-    ASSERT_TRUE(sim.running());
+    ChildProcess sim = startSim(args);
+    ASSERT_TRUE(sim.started());
     ASSERT_TRUE(waitForPath(ports.path() / "COM3"));
     std::this_thread::sleep_for(500ms); // about 100 lines fall due with the port closed
 
@@ -280,8 +250,9 @@ TEST(SimDevice, HangUpClosesTheComponentAndSigtermRemovesTheLink) {
     }
     PortFolder ports;
     {
-        SimProcess sim({"--com", "4", "--ports", ports.path().string(), "--rate", "2000", "--count",
-                        "200", "--fault", "hangup", "--wait-reader", "--quiet"});
+        ChildProcess sim =
+            startSim({"--com", "4", "--ports", ports.path().string(), "--rate", "2000", "--count",
+                      "200", "--fault", "hangup", "--wait-reader", "--quiet"});
         ASSERT_TRUE(waitForPath(ports.path() / "COM4"));
         auto loop = MainLoop::create();
         TSerialComm comm;
@@ -295,12 +266,11 @@ TEST(SimDevice, HangUpClosesTheComponentAndSigtermRemovesTheLink) {
         EXPECT_EQ(sim.wait(), 0);
     }
     {
-        SimProcess sim(
-            {"--com", "6", "--ports", ports.path().string(), "--rate", "200", "--quiet"});
+        ChildProcess sim =
+            startSim({"--com", "6", "--ports", ports.path().string(), "--rate", "200", "--quiet"});
         ASSERT_TRUE(waitForPath(ports.path() / "COM6"));
-        sim.terminate();
-        const int status = sim.wait();
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        sim.signal(SIGTERM);
+        EXPECT_EQ(sim.wait(), 0);
         EXPECT_FALSE(std::filesystem::is_symlink(ports.path() / "COM6"));
     }
 }

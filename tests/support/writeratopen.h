@@ -13,8 +13,10 @@
 // bytes are then echoed through no fault of the program. A run that heard an echo is therefore
 // tried again, up to kTries times in all: a program that sets raw mode late echoes on every try.
 //
-// Requires a master whose slave has been opened and closed once (openpty does that; the master
-// then reports POLLHUP until the slave is opened again) and that is non-blocking.
+// Requires a non-blocking master whose slave has been opened and closed once, as a Pty
+// (tests/support/pty.h) leaves it: the master then reports POLLHUP until the slave is opened again.
+
+#include "tests/support/pty.h"
 
 #include <atomic>
 #include <cerrno>
@@ -98,13 +100,7 @@ private:
         drainEcho();
     }
 
-    void drainEcho() {
-        char buffer[4096];
-        ssize_t n = 0;
-        while ((n = ::read(m_master, buffer, sizeof buffer)) > 0) {
-            m_echoed += static_cast<std::size_t>(n);
-        }
-    }
+    void drainEcho() { m_echoed += ptyio::readAvailable(m_master).size(); }
 
     int m_master;
     std::string m_bytes;

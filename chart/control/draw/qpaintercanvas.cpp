@@ -1,56 +1,25 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "chart/control/draw/qpaintercanvas.h"
 
+#include "chart/control/draw/canvaspainter.h"
 #include "chart/control/draw/colors.h"
 #include "chart/control/draw/textstamps.h"
 
 #include <QImage>
 #include <algorithm>
 
-namespace {
-
-Qt::PenStyle qtStyle(TPenStyle style) {
-    switch (style) {
-    case psDash:
-        return Qt::DashLine;
-    case psDot:
-        return Qt::DotLine;
-    case psDashDot:
-        return Qt::DashDotLine;
-    case psDashDotDot:
-        return Qt::DashDotDotLine;
-    case psClear:
-        return Qt::NoPen;
-    case psSolid:
-    case psInsideFrame:
-        return Qt::SolidLine;
-    }
-    // A style byte from a loaded file may hold anything.
-    return Qt::SolidLine;
-}
-
-} // namespace
-
 QPainterCanvas::QPainterCanvas(QImage& image, const QPalette& palette)
     : m_image(image), m_palette(palette) {
-    // Detach before the painter starts, so that the painter and the direct writes share one
-    // buffer for the canvas's whole life.
-    std::uint32_t* bits = nullptr;
     const QImage::Format format = image.format();
-    const bool direct = format == QImage::Format_RGB32 || format == QImage::Format_ARGB32 ||
-                        format == QImage::Format_ARGB32_Premultiplied;
-    if (direct && !image.isNull() && image.devicePixelRatio() == 1.0) {
-        bits = reinterpret_cast<std::uint32_t*>(image.bits());
+    const DirectPixels direct =
+        BeginCanvasPainter(m_painter, image,
+                           format == QImage::Format_RGB32 || format == QImage::Format_ARGB32 ||
+                               format == QImage::Format_ARGB32_Premultiplied);
+    if (direct.Bits != nullptr) {
+        m_raster.emplace(direct.Bits, image.width(), image.height(), direct.Stride);
+        m_bits = direct.Bits;
+        m_stride = direct.Stride;
     }
-    m_painter.begin(&image);
-    if (bits != nullptr && m_painter.isActive() && m_painter.deviceTransform().isIdentity() &&
-        image.constBits() == reinterpret_cast<const uchar*>(bits)) {
-        m_raster.emplace(bits, image.width(), image.height(), image.bytesPerLine() / 4);
-        m_bits = bits;
-        m_stride = image.bytesPerLine() / 4;
-    }
-    m_painter.setRenderHint(QPainter::Antialiasing, false);
-    m_painter.setRenderHint(QPainter::TextAntialiasing, false);
     m_painter.setPen(QPen(Qt::black, 1, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
     m_painter.setBrush(Qt::white);
     m_brush = CanvasBrush{0xFFFFFF, false};
@@ -76,7 +45,7 @@ void QPainterCanvas::syncPen() {
     }
     m_penDirty = false;
     // Width 0 draws as width 1, as the raster rules of the original do.
-    QPen qpen(colorOf(m_pen.Color), m_pen.Width < 1 ? 1 : m_pen.Width, qtStyle(m_pen.Style),
+    QPen qpen(colorOf(m_pen.Color), m_pen.Width < 1 ? 1 : m_pen.Width, ToQtPenStyle(m_pen.Style),
               Qt::FlatCap, Qt::MiterJoin);
     if (m_pen.Width > 1) {
         qpen.setCapStyle(Qt::RoundCap);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "chart/control/draw/scaledcanvas.h"
 
+#include "chart/control/draw/canvaspainter.h"
 #include "chart/control/draw/colors.h"
 #include "chart/control/draw/qpaintercanvas.h"
 
@@ -9,48 +10,16 @@
 #include <cmath>
 #include <cstdlib>
 
-namespace {
-
-Qt::PenStyle qtStyle(TPenStyle style) {
-    switch (style) {
-    case psDash:
-        return Qt::DashLine;
-    case psDot:
-        return Qt::DotLine;
-    case psDashDot:
-        return Qt::DashDotLine;
-    case psDashDotDot:
-        return Qt::DashDotDotLine;
-    case psClear:
-        return Qt::NoPen;
-    case psSolid:
-    case psInsideFrame:
-        return Qt::SolidLine;
-    }
-    return Qt::SolidLine; // a style byte from a loaded file may hold anything
-}
-
-} // namespace
-
 ScaledCanvas::ScaledCanvas(QImage& image, const QPalette& palette, double ratio, QPoint origin)
     : m_image(image), m_palette(palette), m_ratio(ratio), m_originX(std::floor(origin.x() * ratio)),
       m_originY(std::floor(origin.y() * ratio)), m_origin(origin) {
-    // Detached before the painter starts, so that the painter and the direct writes share one
-    // buffer for the canvas's whole life.
-    std::uint32_t* bits = nullptr;
-    if (image.format() == QImage::Format_RGB32 && !image.isNull() &&
-        image.devicePixelRatio() == 1.0) {
-        bits = reinterpret_cast<std::uint32_t*>(image.bits());
+    const DirectPixels direct =
+        BeginCanvasPainter(m_painter, image, image.format() == QImage::Format_RGB32);
+    if (direct.Bits != nullptr) {
+        m_stride = direct.Stride;
+        m_raster.emplace(direct.Bits, image.width(), image.height(), m_stride);
+        m_bits = direct.Bits;
     }
-    m_painter.begin(&image);
-    if (bits != nullptr && m_painter.isActive() && m_painter.deviceTransform().isIdentity() &&
-        image.constBits() == reinterpret_cast<const uchar*>(bits)) {
-        m_stride = image.bytesPerLine() / 4;
-        m_raster.emplace(bits, image.width(), image.height(), m_stride);
-        m_bits = bits;
-    }
-    m_painter.setRenderHint(QPainter::Antialiasing, false);
-    m_painter.setRenderHint(QPainter::TextAntialiasing, false);
     m_brush = CanvasBrush{0xFFFFFF, false};
 }
 
@@ -99,7 +68,7 @@ void ScaledCanvas::syncPen() {
         cap = Qt::RoundCap;
         join = Qt::RoundJoin;
     }
-    m_painter.setPen(QPen(colorOf(m_pen.Color), wd, qtStyle(m_pen.Style), cap, join));
+    m_painter.setPen(QPen(colorOf(m_pen.Color), wd, ToQtPenStyle(m_pen.Style), cap, join));
 }
 
 void ScaledCanvas::SetBrush(const CanvasBrush& brush) {

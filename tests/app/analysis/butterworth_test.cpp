@@ -14,8 +14,8 @@
 
 namespace {
 
-FilterSpec specOf(const std::string& kind, int order, double low, double high) {
-    FilterSpec s;
+FilterSetting settingOf(const std::string& kind, int order, double low, double high) {
+    FilterSetting s;
     s.Kind = kind == "lowpass"    ? FilterKind::Lowpass
              : kind == "highpass" ? FilterKind::Highpass
              : kind == "bandpass" ? FilterKind::Bandpass
@@ -45,7 +45,7 @@ class ButterworthReferenceTest : public ::testing::TestWithParam<ButterworthRefe
 // first one, so the sections are compared by their poles and the cascade by its response.
 TEST_P(ButterworthReferenceTest, PolesAndResponseMatchScipy) {
     const ButterworthReference& r = GetParam();
-    const std::vector<Biquad> ours = DesignButterworth(specOf(r.Kind, r.Order, r.Low, r.High));
+    const std::vector<Biquad> ours = DesignButterworth(settingOf(r.Kind, r.Order, r.Low, r.High));
     const std::vector<Biquad> theirs = referenceSections(r);
     ASSERT_EQ(ours.size(), theirs.size());
     // Each of our sections has the poles of one of SciPy's (sections can share a2 exactly, as
@@ -94,8 +94,8 @@ const std::vector<Band> kBands{{0.001, 0.002}, {0.01, 0.05}, {0.1, 0.2},
 TEST(ButterworthDesign, HalfPowerAtEveryEdgeAndUnitGainWhereItPasses) {
     for (int order = 1; order <= 8; ++order) {
         for (const double f : kEdges) {
-            const auto lp = DesignButterworth(specOf("lowpass", order, f, 0));
-            const auto hp = DesignButterworth(specOf("highpass", order, f, 0));
+            const auto lp = DesignButterworth(settingOf("lowpass", order, f, 0));
+            const auto hp = DesignButterworth(settingOf("highpass", order, f, 0));
             EXPECT_NEAR(decibel(SectionsResponse(lp, f)), -3.0103, 0.01) << order << " " << f;
             EXPECT_NEAR(decibel(SectionsResponse(hp, f)), -3.0103, 0.01) << order << " " << f;
             EXPECT_NEAR(std::abs(SectionsResponse(lp, 0)), 1.0, 1e-9) << order << " " << f;
@@ -104,8 +104,8 @@ TEST(ButterworthDesign, HalfPowerAtEveryEdgeAndUnitGainWhereItPasses) {
             EXPECT_LT(std::abs(SectionsResponse(lp, 0.5)), 1e-12);
         }
         for (const Band b : kBands) {
-            const auto bp = DesignButterworth(specOf("bandpass", order, b.low, b.high));
-            const auto bs = DesignButterworth(specOf("bandstop", order, b.low, b.high));
+            const auto bp = DesignButterworth(settingOf("bandpass", order, b.low, b.high));
+            const auto bs = DesignButterworth(settingOf("bandstop", order, b.low, b.high));
             for (const double f : {b.low, b.high}) {
                 EXPECT_NEAR(decibel(SectionsResponse(bp, f)), -3.0103, 0.01) << order << " " << f;
                 EXPECT_NEAR(decibel(SectionsResponse(bs, f)), -3.0103, 0.01) << order << " " << f;
@@ -124,19 +124,19 @@ TEST(ButterworthDesign, HalfPowerAtEveryEdgeAndUnitGainWhereItPasses) {
 // A unit step through every design, at the edges nearest 0 and 0.5 included: the poles stay
 // inside the unit circle and the output settles on the gain at DC.
 TEST(ButterworthDesign, StableAtTheExtremeEdgesAndStepResponsesSettle) {
-    std::vector<FilterSpec> specs;
+    std::vector<FilterSetting> settings;
     for (int order = 1; order <= 8; ++order) {
         for (const double f : {0.001, 0.1, 0.499}) {
-            specs.push_back(specOf("lowpass", order, f, 0));
-            specs.push_back(specOf("highpass", order, f, 0));
+            settings.push_back(settingOf("lowpass", order, f, 0));
+            settings.push_back(settingOf("highpass", order, f, 0));
         }
         for (const Band b : {Band{0.001, 0.002}, Band{0.1, 0.2}, Band{0.49, 0.499}}) {
-            specs.push_back(specOf("bandpass", order, b.low, b.high));
-            specs.push_back(specOf("bandstop", order, b.low, b.high));
+            settings.push_back(settingOf("bandpass", order, b.low, b.high));
+            settings.push_back(settingOf("bandstop", order, b.low, b.high));
         }
     }
-    for (const FilterSpec& spec : specs) {
-        const auto sections = DesignButterworth(spec);
+    for (const FilterSetting& setting : settings) {
+        const auto sections = DesignButterworth(setting);
         ASSERT_TRUE(SectionsStable(sections));
         SosFilter filter(sections);
         const double settled = std::abs(SectionsResponse(sections, 0));
@@ -146,9 +146,9 @@ TEST(ButterworthDesign, StableAtTheExtremeEdgesAndStepResponsesSettle) {
             y = filter.Process(1.0);
             peak = std::max(peak, std::abs(y));
         }
-        const int kind = static_cast<int>(spec.Kind);
-        EXPECT_NEAR(y, settled, 1e-6) << kind << " " << spec.Order << " " << spec.Low;
-        EXPECT_LT(peak, 3.0) << kind << " " << spec.Order << " " << spec.Low;
+        const int kind = static_cast<int>(setting.Kind);
+        EXPECT_NEAR(y, settled, 1e-6) << kind << " " << setting.Order << " " << setting.Low;
+        EXPECT_LT(peak, 3.0) << kind << " " << setting.Order << " " << setting.Low;
         for (int i = 0; i < 1000; ++i) {
             EXPECT_NEAR(filter.Process(1.0), settled, 1e-6);
         }
@@ -156,10 +156,10 @@ TEST(ButterworthDesign, StableAtTheExtremeEdgesAndStepResponsesSettle) {
 }
 
 TEST(ButterworthDesign, HugeAndTinyInputsGiveFiniteOutputsAndResetForgetsThem) {
-    for (const FilterSpec& spec :
-         {specOf("lowpass", 8, 0.001, 0), specOf("highpass", 8, 0.499, 0),
-          specOf("bandpass", 8, 0.2, 0.21), specOf("bandstop", 8, 0.001, 0.4)}) {
-        SosFilter filter(DesignButterworth(spec));
+    for (const FilterSetting& setting :
+         {settingOf("lowpass", 8, 0.001, 0), settingOf("highpass", 8, 0.499, 0),
+          settingOf("bandpass", 8, 0.2, 0.21), settingOf("bandstop", 8, 0.001, 0.4)}) {
+        SosFilter filter(DesignButterworth(setting));
         double largest = 0;
         for (int i = 0; i < 20000; ++i) {
             // The largest singles with alternating and random signs, then the smallest ones.
@@ -170,7 +170,7 @@ TEST(ButterworthDesign, HugeAndTinyInputsGiveFiniteOutputsAndResetForgetsThem) {
             largest = std::max(largest, std::abs(y));
         }
         EXPECT_LT(largest, 1e40);
-        SosFilter fresh(DesignButterworth(spec));
+        SosFilter fresh(DesignButterworth(setting));
         filter.Reset();
         for (int i = 0; i < 100; ++i) {
             EXPECT_EQ(filter.Process(std::sin(i)), fresh.Process(std::sin(i)));

@@ -3,6 +3,7 @@
 // lines, exported as CSV or as their spectrum; the file errors and bad arguments with their exit
 // codes.
 #include "chart/core/chartitem.h"
+#include "tests/support/process.h"
 
 #include <gtest/gtest.h>
 
@@ -10,20 +11,16 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <numbers>
-#include <spawn.h>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -62,42 +59,24 @@ protected:
     Result cli(const std::vector<std::string>& args, int stdoutFd = -1) {
         std::vector<std::string> all{kCli};
         all.insert(all.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (std::string& a : all) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
         const fs::path out = dir / "stdout.txt";
-        const fs::path err = dir / "stderr.txt";
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
+        ChildOptions options;
         if (stdoutFd >= 0) {
-            posix_spawn_file_actions_adddup2(&actions, stdoutFd, 1);
+            options.stdoutFd = stdoutFd;
         } else {
-            posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                             0644);
+            options.stdoutFile = out;
         }
-        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        pid_t pid = -1;
+        options.stderrFile = dir / "stderr.txt";
         Result r;
-        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-            int status = 0;
-            const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-            while (waitpid(pid, &status, WNOHANG) == 0) {
-                if (std::chrono::steady_clock::now() > end) {
-                    kill(pid, SIGKILL);
-                    waitpid(pid, &status, 0);
-                    ADD_FAILURE() << "plotmira-cli did not end";
-                    break;
-                }
-                usleep(5000);
+        ChildProcess child(std::move(all), options);
+        if (child.started()) {
+            r.status = child.waitFor(std::chrono::seconds(30));
+            if (r.status == ChildProcess::kTimedOut) {
+                ADD_FAILURE() << "plotmira-cli did not end";
             }
-            r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         }
-        posix_spawn_file_actions_destroy(&actions);
         r.out = readFile(out);
-        r.err = readFile(err);
+        r.err = readFile(options.stderrFile);
         return r;
     }
 
@@ -220,20 +199,22 @@ TEST_F(ExportTest, FileErrorsExitWithOneAndTheProgramsTexts) {
 TEST_F(ExportTest, BadArgumentsExitWithTwoAndWriteNothing) {
     const fs::path session = record("1\r\n2\r\n", {});
     const std::string before = readFile(session);
-    const std::vector<std::vector<std::string>> cases = {
-        {"export"},
-        {"export", session},
-        {"export", session, "-o"},
-        {"export", session, "-o", dir / "x.csv", "--bogus"},
-        {"export", session, session, "-o", dir / "x.csv"},
-        {"export", "-o", dir / "x.csv"},
-        {"export", session, "-o", session}, // would overwrite the recording
-        {"export", session, "-o", (dir / "." / "run.pmx").string()}, // the same, spelt otherwise
+    const std::string sameFile = "the output file is the session file '" + session.string() + "'";
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"export"}, "missing session file"},
+        {{"export", session}, "missing output file (-o OUT.csv)"},
+        {{"export", session, "-o"}, "option -o needs a value"},
+        {{"export", session, "-o", dir / "x.csv", "--bogus"}, "unknown option '--bogus'"},
+        {{"export", session, session, "-o", dir / "x.csv"},
+         "unexpected argument '" + session.string() + "'"},
+        {{"export", "-o", dir / "x.csv"}, "missing session file"},
+        {{"export", session, "-o", session}, sameFile}, // would overwrite the recording
+        {{"export", session, "-o", (dir / "." / "run.pmx").string()}, sameFile}, // spelt otherwise
     };
-    for (const auto& args : cases) {
+    for (const auto& [args, text] : cases) {
         const Result r = cli(args);
         EXPECT_EQ(r.status, 2) << args.size();
-        EXPECT_EQ(r.err.rfind("plotmira-cli export: ", 0), 0u) << r.err;
+        EXPECT_EQ(r.err, "plotmira-cli export: " + text + "\n");
     }
     EXPECT_FALSE(fs::exists(dir / "x.csv"));
     EXPECT_EQ(readFile(session), before);
@@ -340,20 +321,25 @@ TEST_F(ExportTest, SpectrumRefusesTooFewSamplesAndBadArguments) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("kann nicht geöffnet werden"), std::string::npos) << r.err;
 
-    const std::vector<std::vector<std::string>> cases = {
-        {"spectrum", session},
-        {"spectrum", session, "-o", csv, "--window", "kaiser"},
-        {"spectrum", session, "-o", csv, "--rate", "0"},
-        {"spectrum", session, "-o", csv, "--rate", "1,5"},
-        {"spectrum", session, "-o", csv, "--rate", "inf"},
-        {"spectrum", session, "-o", csv, "--from", "9", "--to", "8"},
-        {"spectrum", session, "-o", csv, "--to"},
-        {"spectrum", session, "-o", session},
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"spectrum", session}, "missing output file (-o OUT.csv)"},
+        {{"spectrum", "-o", csv}, "missing session file"},
+        {{"spectrum", session, "-o", csv, "--bogus"}, "unknown option '--bogus'"},
+        {{"spectrum", session, "-o", csv, csv}, "unexpected argument '" + csv.string() + "'"},
+        {{"spectrum", session, "-o", csv, "--window", "kaiser"},
+         "unknown window 'kaiser' (rect, hann, hamming or blackman)"},
+        {{"spectrum", session, "-o", csv, "--rate", "0"}, "the rate must be above 0"},
+        {{"spectrum", session, "-o", csv, "--rate", "1,5"}, "invalid value '1,5' for --rate"},
+        {{"spectrum", session, "-o", csv, "--rate", "inf"}, "invalid value 'inf' for --rate"},
+        {{"spectrum", session, "-o", csv, "--from", "9", "--to", "8"}, "--from lies above --to"},
+        {{"spectrum", session, "-o", csv, "--to"}, "option --to needs a value"},
+        {{"spectrum", session, "-o", session},
+         "the output file is the session file '" + session.string() + "'"},
     };
-    for (const auto& args : cases) {
+    for (const auto& [args, text] : cases) {
         r = cli(args);
         EXPECT_EQ(r.status, 2) << args.back();
-        EXPECT_EQ(r.err.rfind("plotmira-cli spectrum: ", 0), 0u) << r.err;
+        EXPECT_EQ(r.err, "plotmira-cli spectrum: " + text + "\n");
     }
     EXPECT_FALSE(fs::exists(csv));
     const Result help = cli({"spectrum", "--help"});

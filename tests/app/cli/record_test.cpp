@@ -4,6 +4,8 @@
 // program's stop conditions and exit codes.
 #include "app/pipeline/numbers.h"
 #include "chart/core/chartitem.h"
+#include "tests/support/process.h"
+#include "tests/support/pty.h"
 #include "tests/support/writeratopen.h"
 
 #include <gtest/gtest.h>
@@ -15,19 +17,14 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <pty.h>
 #include <signal.h>
-#include <spawn.h>
 #include <string>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -36,44 +33,12 @@ namespace {
 const std::string kSim = PLOTMIRA_SIM_PATH;
 const std::string kCli = PLOTMIRA_CLI_PATH;
 
-struct Process {
-    pid_t pid = -1;
-};
-
-Process spawn(const std::vector<std::string>& args, const fs::path& out, const fs::path& err) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    std::vector<char*> argv;
-    for (const std::string& a : args) {
-        argv.push_back(const_cast<char*>(a.c_str()));
-    }
-    argv.push_back(nullptr);
-    Process p;
-    if (posix_spawn(&p.pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-        p.pid = -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    return p;
-}
-
-// Exit status, or -1 when it did not end within the time (it is killed then).
-int waitFor(Process& p, std::chrono::seconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    int status = 0;
-    while (std::chrono::steady_clock::now() < end) {
-        const pid_t r = waitpid(p.pid, &status, WNOHANG);
-        if (r == p.pid) {
-            p.pid = -1;
-            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    kill(p.pid, SIGKILL);
-    waitpid(p.pid, &status, 0);
-    p.pid = -1;
-    return -1;
+// Starts a program with its standard output and error in files.
+ChildProcess spawn(const std::vector<std::string>& args, const fs::path& out, const fs::path& err) {
+    ChildOptions options;
+    options.stdoutFile = out;
+    options.stderrFile = err;
+    return ChildProcess(args, options);
 }
 
 std::string readFile(const fs::path& path) {
@@ -109,10 +74,7 @@ std::string captureLines(const fs::path& link, int lines) {
         ADD_FAILURE() << "cannot open " << link;
         return {};
     }
-    termios t{};
-    tcgetattr(fd, &t);
-    cfmakeraw(&t);
-    tcsetattr(fd, TCSANOW, &t);
+    ptyio::makeRaw(fd);
     std::string data;
     int seen = 0;
     char buf[4096];
@@ -165,16 +127,16 @@ protected:
     // Runs the recorder and returns its exit status.
     int record(std::vector<std::string> args, int seconds = 60) {
         args.insert(args.begin(), {kCli, "record"});
-        Process p = spawn(args, dir / "cli.out", dir / "cli.err");
-        return waitFor(p, std::chrono::seconds(seconds));
+        ChildProcess p = spawn(args, dir / "cli.out", dir / "cli.err");
+        return p.waitFor(std::chrono::seconds(seconds));
     }
 
     // Starts the simulator on COM<com> under dir/ports with the given options.
-    Process simulate(int com, std::vector<std::string> options) {
+    ChildProcess simulate(int com, std::vector<std::string> options) {
         std::vector<std::string> args{
             kSim, "--com", std::to_string(com), "--ports", (dir / "ports").string(), "--quiet"};
         args.insert(args.end(), options.begin(), options.end());
-        Process p = spawn(args, dir / "sim.out", dir / "sim.err");
+        ChildProcess p = spawn(args, dir / "sim.out", dir / "sim.err");
         const fs::path link = dir / "ports" / ("COM" + std::to_string(com));
         for (int i = 0; i < 500 && !fs::is_symlink(link); ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -185,9 +147,9 @@ protected:
 
     // The bytes a simulator with these options sends: a reader of our own takes them.
     std::string sentBytes(int com, const std::vector<std::string>& options, int lines) {
-        Process sim = simulate(com, options);
+        ChildProcess sim = simulate(com, options);
         const std::string data = captureLines(dir / "ports" / ("COM" + std::to_string(com)), lines);
-        EXPECT_EQ(waitFor(sim, std::chrono::seconds(30)), 0);
+        EXPECT_EQ(sim.waitFor(std::chrono::seconds(30)), 0);
         return data;
     }
 };
@@ -202,11 +164,11 @@ TEST_F(RecordTest, OneChannelFromTheSimulatorGivesThePolylineOfTheSentValues) {
     const std::vector<std::string> lines = splitLines(sentBytes(6, options, 3000));
     ASSERT_EQ(lines.size(), 3000u);
 
-    Process sim = simulate(7, options);
+    ChildProcess sim = simulate(7, options);
     const int status =
         record({"--port", (dir / "ports" / "COM7").string(), "--count", "3000", "--factor1", "0,5",
                 "--offset1", "1.25", "-o", (dir / "run.pmx").string()});
-    EXPECT_EQ(waitFor(sim, std::chrono::seconds(30)), 0);
+    EXPECT_EQ(sim.waitFor(std::chrono::seconds(30)), 0);
     ASSERT_EQ(status, 0) << readFile(dir / "cli.err");
 
     const std::vector<ChartItem> items = readSession(dir / "run.pmx");
@@ -236,12 +198,12 @@ TEST_F(RecordTest, TwoChannelsSplitAcrossWritesMatchTheSameBytesReadFromAFile) {
     const std::vector<std::string> lines = splitLines(bytes);
     ASSERT_EQ(lines.size(), 600u);
 
-    Process sim = simulate(9, options);
+    ChildProcess sim = simulate(9, options);
     ASSERT_EQ(record({"--port", (dir / "ports" / "COM9").string(), "--channels", "2", "--count",
                       "600", "--factor2", "2", "-o", (dir / "port.pmx").string()}),
               0)
         << readFile(dir / "cli.err");
-    EXPECT_EQ(waitFor(sim, std::chrono::seconds(30)), 0);
+    EXPECT_EQ(sim.waitFor(std::chrono::seconds(30)), 0);
 
     const std::vector<ChartItem> items = readSession(dir / "port.pmx");
     ASSERT_EQ(items.size(), 1200u);
@@ -283,12 +245,12 @@ TEST_F(RecordTest, ValueBeyondSingleRangeFromThePortStopsWithTheErrorText) {
     if (kSim.empty()) {
         GTEST_SKIP() << "plotmira-sim is not built";
     }
-    Process sim = simulate(10, {"--count", "100", "--rate", "max", "--fault", "overrange",
-                                "--fault-every", "40", "--wait-reader"});
+    ChildProcess sim = simulate(10, {"--count", "100", "--rate", "max", "--fault", "overrange",
+                                     "--fault-every", "40", "--wait-reader"});
     const int status = record({"--port", (dir / "ports" / "COM10").string(), "--seconds", "20",
                                "-o", (dir / "run.pmx").string()});
-    kill(sim.pid, SIGTERM);
-    waitFor(sim, std::chrono::seconds(10));
+    sim.signal(SIGTERM);
+    sim.waitFor(std::chrono::seconds(10));
     EXPECT_EQ(status, 1);
     EXPECT_NE(readFile(dir / "cli.err").find("Gleitkommaüberlauf.\n"), std::string::npos);
     // Lines before the faulty one are recorded; the faulty line is counted but not drawn.
@@ -305,20 +267,20 @@ TEST_P(RecordEndSignals, InterruptEndsTheRecordingAndKeepsTheSession) {
     if (kSim.empty()) {
         GTEST_SKIP() << "plotmira-sim is not built";
     }
-    Process sim = simulate(11, {"--rate", "500"});
-    Process cli = spawn({kCli, "record", "--port", (dir / "ports" / "COM11").string(), "-o",
-                         (dir / "run.pmx").string()},
-                        dir / "cli.out", dir / "cli.err");
+    ChildProcess sim = simulate(11, {"--rate", "500"});
+    ChildProcess cli = spawn({kCli, "record", "--port", (dir / "ports" / "COM11").string(), "-o",
+                              (dir / "run.pmx").string()},
+                             dir / "cli.out", dir / "cli.err");
     // Wait until samples arrive, then interrupt as Ctrl-C would.
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (readFile(dir / "cli.out").find("20 | ") == std::string::npos &&
            std::chrono::steady_clock::now() < until) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    kill(cli.pid, GetParam());
-    EXPECT_EQ(waitFor(cli, std::chrono::seconds(20)), 0) << readFile(dir / "cli.err");
-    kill(sim.pid, SIGTERM);
-    waitFor(sim, std::chrono::seconds(10));
+    cli.signal(GetParam());
+    EXPECT_EQ(cli.waitFor(std::chrono::seconds(20)), 0) << readFile(dir / "cli.err");
+    sim.signal(SIGTERM);
+    sim.waitFor(std::chrono::seconds(10));
     EXPECT_GE(readSession(dir / "run.pmx").size(), 20u);
 }
 
@@ -458,36 +420,26 @@ TEST_F(RecordTest, LowPassKeepsTheSlowSineAndTakesTheFastOneBelowMinus45Decibels
 }
 
 TEST_F(RecordTest, PortOpenedLikeTheWindowsUntilTheDeviceIsUnplugged) {
-    int master = -1;
-    int slave = -1;
-    char name[256] = {};
-    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
-    termios t{};
-    tcgetattr(slave, &t);
-    cfmakeraw(&t);
-    tcsetattr(slave, TCSANOW, &t);
-    close(slave); // the recorder must be the only one holding the device
-    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
-    fcntl(master, F_SETFD, FD_CLOEXEC); // a copy in the recorder would keep the device alive
-    Process cli = spawn({kCli, "record", "--port", name, "-o", (dir / "run.pmx").string(), "--bmp",
-                         (dir / "run.bmp").string()},
-                        dir / "cli.out", dir / "cli.err");
+    Pty device; // the recorder must be the only one holding the device
+    ChildProcess cli = spawn({kCli, "record", "--port", device.slavePath(), "-o",
+                              (dir / "run.pmx").string(), "--bmp", (dir / "run.bmp").string()},
+                             dir / "cli.out", dir / "cli.err");
     // Feed lines until a few have been recorded (bytes written before the port opens wait).
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (readFile(dir / "cli.out").find("\n5 | ") == std::string::npos &&
            std::chrono::steady_clock::now() < until) {
-        [[maybe_unused]] const ssize_t n = write(master, "2.5\r\n", 5);
+        [[maybe_unused]] const ssize_t n = write(device.master(), "2.5\r\n", 5);
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     // A pty master reads and sets the termios of its slave: the port is open as the window
     // opens it, without hardware or software flow control.
     termios line{};
-    ASSERT_EQ(tcgetattr(master, &line), 0);
+    ASSERT_EQ(tcgetattr(device.master(), &line), 0);
     EXPECT_EQ(line.c_cflag & CRTSCTS, 0u);
     EXPECT_EQ(line.c_iflag & (IXON | IXOFF), 0u);
 
-    close(master); // unplugged
-    const int status = waitFor(cli, std::chrono::seconds(20));
+    device.hangUp(); // unplugged
+    const int status = cli.waitFor(std::chrono::seconds(20));
     const std::string out = readFile(dir / "cli.out");
     ASSERT_NE(out.find("\n5 | "), std::string::npos) << out << readFile(dir / "cli.err");
     EXPECT_EQ(status, 1);
@@ -511,18 +463,13 @@ TEST_F(RecordTest, CookedPortFedFromTheMomentItOpensKeepsEveryLineAndEchoesNothi
     for (int run = 0; run < kRuns; ++run) {
         std::size_t echoed = 0;
         for (int attempt = 0; attempt < WriterAtOpen::kTries; ++attempt) {
-            int master = -1;
-            int slave = -1;
-            char name[256] = {};
-            ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
-            close(slave); // left in the cooked mode of a fresh terminal
-            fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
-            fcntl(master, F_SETFD, FD_CLOEXEC);
-            WriterAtOpen writer(master, bytes);
-            const int status = record({"--port", name, "--count", std::to_string(kLines),
-                                       "--seconds", "20", "-o", (dir / "run.pmx").string()});
+            Pty device(Pty::Line::Cooked); // as a fresh terminal starts
+            WriterAtOpen writer(device.master(), bytes);
+            const int status =
+                record({"--port", device.slavePath(), "--count", std::to_string(kLines),
+                        "--seconds", "20", "-o", (dir / "run.pmx").string()});
             EXPECT_EQ(writer.Finish(), bytes.size()) << "run " << run;
-            close(master);
+            device.hangUp();
             ASSERT_EQ(status, 0) << "run " << run << ": " << readFile(dir / "cli.err");
             echoed = writer.Echoed();
             if (echoed != 0) {
@@ -590,14 +537,14 @@ TEST_F(RecordTest, TimeRunGivesEachSampleItsSecondsSinceStart) {
     if (kSim.empty()) {
         GTEST_SKIP() << "plotmira-sim is not built";
     }
-    Process sim = simulate(10, {"--count", "400", "--rate", "2000", "--channels", "2", "--wave",
-                                "ramp", "--wait-reader"});
+    ChildProcess sim = simulate(10, {"--count", "400", "--rate", "2000", "--channels", "2",
+                                     "--wave", "ramp", "--wait-reader"});
     const auto began = std::chrono::steady_clock::now();
     const int status = record({"--port", (dir / "ports" / "COM10").string(), "--channels", "2",
                                "--time", "--count", "400", "-o", (dir / "run.pmx").string()});
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
-    EXPECT_EQ(waitFor(sim, std::chrono::seconds(30)), 0);
+    EXPECT_EQ(sim.waitFor(std::chrono::seconds(30)), 0);
     ASSERT_EQ(status, 0) << readFile(dir / "cli.err");
 
     const std::vector<ChartItem> items = readSession(dir / "run.pmx");
@@ -618,10 +565,10 @@ TEST_F(RecordTest, TimeRunGivesEachSampleItsSecondsSinceStart) {
     // 400 lines at 2000 a second take about 0.2 s.
     EXPECT_GT(items.back().X2 - items.front().X2, 0.1);
 
-    Process exporter = spawn(
+    ChildProcess exporter = spawn(
         {kCli, "export", (dir / "run.pmx").string(), "-o", (dir / "run.csv").string(), "--time"},
         dir / "export.out", dir / "export.err");
-    ASSERT_EQ(waitFor(exporter, std::chrono::seconds(30)), 0) << readFile(dir / "export.err");
+    ASSERT_EQ(exporter.waitFor(std::chrono::seconds(30)), 0) << readFile(dir / "export.err");
     const std::string csv = readFile(dir / "run.csv");
     ASSERT_EQ(csv.rfind("time_s,channel1,channel2\n", 0), 0u) << csv.substr(0, 40);
     std::size_t row = csv.find('\n') + 1;
@@ -638,12 +585,12 @@ TEST_F(RecordTest, TimeTrendDeletesWhatAPauseMovesOutOfTheWindow) {
     if (kSim.empty()) {
         GTEST_SKIP() << "plotmira-sim is not built";
     }
-    Process sim = simulate(11, {"--count", "100", "--rate", "40", "--fault", "burst", "--burst",
-                                "20", "--wait-reader"});
+    ChildProcess sim = simulate(11, {"--count", "100", "--rate", "40", "--fault", "burst",
+                                     "--burst", "20", "--wait-reader"});
     const int status =
         record({"--port", (dir / "ports" / "COM11").string(), "--time", "--trend", "--xmax", "0,25",
                 "--count", "100", "-o", (dir / "run.pmx").string()});
-    EXPECT_EQ(waitFor(sim, std::chrono::seconds(30)), 0);
+    EXPECT_EQ(sim.waitFor(std::chrono::seconds(30)), 0);
     ASSERT_EQ(status, 0) << readFile(dir / "cli.err");
 
     const std::vector<ChartItem> items = readSession(dir / "run.pmx");
@@ -695,15 +642,15 @@ TEST_F(RecordTest, SignalAbandonsAnOutputWhoseReaderStoppedReading) {
         ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
         const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         ASSERT_GE(reader, 0);
-        Process cli = spawn({kCli, "record", "--input", (dir / "in.raw").string(), "-o",
-                             fifo.string(), "--bmp", (dir / "run.bmp").string()},
-                            dir / "cli.out", dir / "cli.err");
+        ChildProcess cli = spawn({kCli, "record", "--input", (dir / "in.raw").string(), "-o",
+                                  fifo.string(), "--bmp", (dir / "run.bmp").string()},
+                                 dir / "cli.out", dir / "cli.err");
         // 2000 samples are 208000 bytes: the FIFO fills and the recorder waits for room.
         ASSERT_TRUE(waitUntilQueued(reader, 60000)) << queuedIn(reader);
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         const auto signalled = std::chrono::steady_clock::now();
-        kill(cli.pid, signal);
-        const int status = waitFor(cli, std::chrono::seconds(10));
+        cli.signal(signal);
+        const int status = cli.waitFor(std::chrono::seconds(10));
         EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(1));
         close(reader);
         EXPECT_EQ(status, 1);
@@ -733,14 +680,14 @@ TEST_F(RecordTest, SignalEndsARecordingWhoseStatusReaderStoppedReading) {
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     ASSERT_GE(reader, 0);
-    Process cli = spawn(
+    ChildProcess cli = spawn(
         {kCli, "record", "--input", (dir / "in.raw").string(), "-o", (dir / "run.pmx").string()},
         fifo, dir / "cli.err");
     ASSERT_TRUE(waitUntilQueued(reader, 60000)) << queuedIn(reader);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     const auto signalled = std::chrono::steady_clock::now();
-    kill(cli.pid, SIGINT);
-    const int status = waitFor(cli, std::chrono::seconds(10));
+    cli.signal(SIGINT);
+    const int status = cli.waitFor(std::chrono::seconds(10));
     EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(1));
     close(reader);
     EXPECT_EQ(status, 1);

@@ -13,7 +13,7 @@
 
 namespace {
 
-FilterSpec mean(int length) {
+FilterSetting mean(int length) {
     return {FilterKind::Mean, length, 0, 0, 0};
 }
 
@@ -60,11 +60,11 @@ TEST_F(PipelineTest, FilterStateStartsAfreshAtStartAndAtResetFilters) {
 }
 
 TEST_F(PipelineTest, RefusedFilterChangesNothingAndNoneIsTheDefault) {
-    EXPECT_EQ(acq.Filter1(), FilterSpec{});
+    EXPECT_EQ(acq.Filter1(), FilterSetting{});
     acq.SetFilters(mean(4), {});
     EXPECT_THROW(acq.SetFilters({FilterKind::Bandpass, 0, 2, 0.3, 0.2}, {}), EConvertError);
     EXPECT_EQ(acq.Filter1(), mean(4));
-    EXPECT_EQ(acq.Filter2(), FilterSpec{});
+    EXPECT_EQ(acq.Filter2(), FilterSetting{});
 }
 
 // A step to the largest single overshoots in an order-8 low-pass: the overflow stops the run

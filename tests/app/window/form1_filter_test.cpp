@@ -63,8 +63,8 @@ TEST_F(FilterDialog, AppliesFiltersAndTheSharedSampleRateAndTheLabelNamesThem) {
     }));
     EXPECT_TRUE(Messages.empty());
     EXPECT_EQ(Form->SampleRate(), std::optional<double>(2000.0));
-    EXPECT_EQ(Acq().Filter1(), (FilterSpec{FilterKind::Lowpass, 0, 4, 0.05, 0}));
-    EXPECT_EQ(Acq().Filter2(), (FilterSpec{FilterKind::Mean, 5, 0, 0, 0}));
+    EXPECT_EQ(Acq().Filter1(), (FilterSetting{FilterKind::Lowpass, 0, 4, 0.05, 0}));
+    EXPECT_EQ(Acq().Filter2(), (FilterSetting{FilterKind::Mean, 5, 0, 0, 0}));
     EXPECT_TRUE(Form->FilterLabel->isVisible());
     EXPECT_TRUE(
         Form->FilterLabel->text().contains(QStringLiteral("CH1: Tiefpass 4. Ordnung, 100 Hz")))
@@ -89,7 +89,7 @@ TEST_F(FilterDialog, AppliesFiltersAndTheSharedSampleRateAndTheLabelNamesThem) {
         d.Channels[1].FilterComboBox->setCurrentIndex(0);
         QTest::mouseClick(d.OkButton, Qt::LeftButton);
     }));
-    EXPECT_EQ(Acq().Filter1(), FilterSpec{});
+    EXPECT_EQ(Acq().Filter1(), FilterSetting{});
     EXPECT_FALSE(Form->FilterLabel->isVisible());
 }
 
@@ -131,8 +131,8 @@ TEST_F(FilterDialog, SettingsThatCannotWorkAreRefusedAndTheDialogStaysOpen) {
         QTest::mouseClick(d.CancelButton, Qt::LeftButton);
         EXPECT_FALSE(d.isVisible());
     }));
-    EXPECT_EQ(Acq().Filter1(), FilterSpec{});
-    EXPECT_EQ(Acq().Filter2(), FilterSpec{});
+    EXPECT_EQ(Acq().Filter1(), FilterSetting{});
+    EXPECT_EQ(Acq().Filter2(), FilterSetting{});
     EXPECT_EQ(Form->SampleRate(), std::optional<double>(1000.0));
 }
 

@@ -8,6 +8,7 @@
 #include "app/pipeline/numbers.h"
 #include "app/window/form1.h"
 #include "app/window/messagedisplay.h"
+#include "tests/support/pty.h"
 #include "widgets/circularprogress.h"
 
 #include <QAction>
@@ -25,88 +26,50 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtGlobal>
-#include <cerrno>
 #include <chrono>
 #include <cstdlib>
-#include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
-#include <pty.h>
 #include <string>
-#include <termios.h>
 #include <unistd.h>
 #include <vector>
 
-// A pseudo-terminal whose slave is linked as $PLOTMIRA_PORTS/COM<n>. The test writes to the
-// master as the device would. The slave is not held open: the port refuses a device that another
-// process holds, and raw mode and written bytes stay while the master is open.
+// A pseudo-terminal (tests/support/pty.h) whose slave is linked as $PLOTMIRA_PORTS/COM<n>. The
+// test writes to the master as the device would.
 class FakeDevice {
 public:
     // raw false: the line stays in the cooked mode of a fresh terminal.
-    FakeDevice(const QString& portsDir, int comNo, bool raw = true) {
-        char name[256] = {};
-        int slave = -1;
-        if (openpty(&m_master, &slave, name, nullptr, nullptr) != 0) {
-            ADD_FAILURE() << "openpty failed";
-            return;
-        }
-        if (raw) {
-            termios t{};
-            tcgetattr(slave, &t);
-            cfmakeraw(&t);
-            tcsetattr(slave, TCSANOW, &t);
-        }
-        close(slave);
-        fcntl(m_master, F_SETFD, FD_CLOEXEC);
-        // Writes must not block: the program drains the pty on this same thread.
-        fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    FakeDevice(const QString& portsDir, int comNo, bool raw = true)
+        : m_pty(raw ? Pty::Line::Raw : Pty::Line::Cooked) {
         m_link = QDir(portsDir).filePath(QStringLiteral("COM%1").arg(comNo));
-        if (symlink(name, QFile::encodeName(m_link).constData()) != 0) {
+        if (symlink(m_pty.slavePath().c_str(), QFile::encodeName(m_link).constData()) != 0) {
             ADD_FAILURE() << "symlink failed";
-            close(m_master);
-            m_master = -1;
+            m_pty.hangUp();
         }
     }
-    ~FakeDevice() {
-        unlink(QFile::encodeName(m_link).constData());
-        if (m_master >= 0) {
-            close(m_master);
-        }
-    }
+    ~FakeDevice() { unlink(QFile::encodeName(m_link).constData()); }
     FakeDevice(const FakeDevice&) = delete;
     FakeDevice& operator=(const FakeDevice&) = delete;
 
-    bool Ok() const { return m_master >= 0; }
-    int Master() const { return m_master; }
+    bool Ok() const { return m_pty.master() >= 0; }
+    int Master() const { return m_pty.master(); }
     // The link $PLOTMIRA_PORTS/COM<n> to the slave.
     QString Link() const { return m_link; }
 
-    // Runs the event loop while the pty is full, so that the program drains it. False when it
-    // stayed full for several seconds (nobody reads) or the write failed.
+    // Runs the event loop while the pty is full or the port not yet open, so that the program
+    // drains it: the program reads on this same thread. False when it stayed full for several
+    // seconds (nobody reads) or the write failed.
     bool Write(const std::string& bytes) const {
-        std::size_t done = 0;
-        auto lastProgress = std::chrono::steady_clock::now();
-        while (done < bytes.size()) {
-            const ssize_t n = ::write(m_master, bytes.data() + done, bytes.size() - done);
-            if (n > 0) {
-                done += static_cast<std::size_t>(n);
-                lastProgress = std::chrono::steady_clock::now();
-                continue;
-            }
-            if (n < 0 && errno != EAGAIN && errno != EINTR && errno != EIO) {
-                return false;
-            }
-            if (std::chrono::steady_clock::now() - lastProgress > std::chrono::seconds(10)) {
-                return false;
-            }
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        }
-        return true;
+        ptyio::WriteWait wait;
+        wait.pause = [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 5); };
+        wait.untilOpened = true;
+        wait.stall = std::chrono::seconds(10);
+        return m_pty.write(bytes, wait);
     }
 
 private:
-    int m_master = -1;
+    Pty m_pty;
     QString m_link;
 };
 

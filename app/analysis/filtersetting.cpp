@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/analysis/filterspec.h"
+#include "app/analysis/filtersetting.h"
 
 #include "app/analysis/butterworth.h"
 #include "base/exception.h"
@@ -95,63 +95,63 @@ std::string FilterKindName(FilterKind kind) {
     return {};
 }
 
-void CheckFilterSpec(const FilterSpec& spec, std::optional<double> sampleRate) {
-    if (spec.Kind == FilterKind::Mean) {
-        if (spec.Length < kMinMeanLength || spec.Length > kMaxMeanLength) {
+void CheckFilterSetting(const FilterSetting& setting, std::optional<double> sampleRate) {
+    if (setting.Kind == FilterKind::Mean) {
+        if (setting.Length < kMinMeanLength || setting.Length > kMaxMeanLength) {
             throw EConvertError("Die Länge muss zwischen " + std::to_string(kMinMeanLength) +
                                 " und " + std::to_string(kMaxMeanLength) + " liegen");
         }
         return;
     }
-    if (!IsButterworth(spec.Kind)) {
+    if (!IsButterworth(setting.Kind)) {
         return;
     }
-    if (spec.Order < kMinFilterOrder || spec.Order > kMaxFilterOrder) {
+    if (setting.Order < kMinFilterOrder || setting.Order > kMaxFilterOrder) {
         throw EConvertError("Die Ordnung muss zwischen " + std::to_string(kMinFilterOrder) +
                             " und " + std::to_string(kMaxFilterOrder) + " liegen");
     }
-    if (IsBand(spec.Kind)) {
-        checkEdge("Die untere Grenzfrequenz", spec.Low, sampleRate);
-        checkEdge("Die obere Grenzfrequenz", spec.High, sampleRate);
-        if (!(spec.Low < spec.High)) {
+    if (IsBand(setting.Kind)) {
+        checkEdge("Die untere Grenzfrequenz", setting.Low, sampleRate);
+        checkEdge("Die obere Grenzfrequenz", setting.High, sampleRate);
+        if (!(setting.Low < setting.High)) {
             throw EConvertError("Die untere Grenzfrequenz muss kleiner als die obere sein");
         }
     } else {
-        checkEdge("Die Grenzfrequenz", spec.Low, sampleRate);
+        checkEdge("Die Grenzfrequenz", setting.Low, sampleRate);
     }
     // Edges very near 0 put the poles so close to 1 that double precision no longer keeps
     // them inside the unit circle.
-    if (!SectionsStable(DesignButterworth(spec))) {
+    if (!SectionsStable(DesignButterworth(setting))) {
         throw EConvertError("Das Filter ist mit diesen Grenzfrequenzen numerisch nicht stabil");
     }
 }
 
-FilterSpec ParseFilterSpec(std::string_view text, std::optional<double> sampleRate) {
+FilterSetting ParseFilterSetting(std::string_view text, std::optional<double> sampleRate) {
     const std::vector<std::string_view> f = fields(text);
     const auto frequency = [&](std::string_view t) {
         const double v = numberField(t);
         return sampleRate ? v / *sampleRate : v;
     };
-    FilterSpec spec;
+    FilterSetting setting;
     const std::string_view kind = f[0];
     if (kind == "none" && f.size() == 1) {
-        return spec;
+        return setting;
     }
     if (kind == "mean" && f.size() == 2) {
-        spec.Kind = FilterKind::Mean;
-        spec.Length = integerField(f[1]);
+        setting.Kind = FilterKind::Mean;
+        setting.Length = integerField(f[1]);
     } else if ((kind == "lowpass" || kind == "highpass") && f.size() == 3) {
-        spec.Kind = kind == "lowpass" ? FilterKind::Lowpass : FilterKind::Highpass;
-        spec.Order = integerField(f[1]);
-        spec.Low = frequency(f[2]);
+        setting.Kind = kind == "lowpass" ? FilterKind::Lowpass : FilterKind::Highpass;
+        setting.Order = integerField(f[1]);
+        setting.Low = frequency(f[2]);
     } else if ((kind == "bandpass" || kind == "bandstop") && f.size() == 4) {
-        spec.Kind = kind == "bandpass" ? FilterKind::Bandpass : FilterKind::Bandstop;
-        spec.Order = integerField(f[1]);
-        spec.Low = frequency(f[2]);
-        spec.High = frequency(f[3]);
+        setting.Kind = kind == "bandpass" ? FilterKind::Bandpass : FilterKind::Bandstop;
+        setting.Order = integerField(f[1]);
+        setting.Low = frequency(f[2]);
+        setting.High = frequency(f[3]);
     } else {
         throw EConvertError("'" + std::string(text) + "' ist keine gültige Filterangabe");
     }
-    CheckFilterSpec(spec, sampleRate);
-    return spec;
+    CheckFilterSetting(setting, sampleRate);
+    return setting;
 }

@@ -2,7 +2,7 @@
 // Filter texts as plotmira-cli takes them and the German refusals of settings that cannot work;
 // ChannelFilter's pass-through and reset.
 #include "app/analysis/channelfilter.h"
-#include "app/analysis/filterspec.h"
+#include "app/analysis/filtersetting.h"
 #include "base/exception.h"
 
 #include <gtest/gtest.h>
@@ -16,10 +16,10 @@ namespace {
 struct Good {
     const char* text;
     std::optional<double> rate;
-    FilterSpec want;
+    FilterSetting want;
 };
 
-TEST(FilterSpecText, EveryKindReadsInFractionsOrInHz) {
+TEST(FilterSettingText, EveryKindReadsInFractionsOrInHz) {
     const Good cases[] = {
         {"none", {}, {}},
         {"mean:10", {}, {FilterKind::Mean, 10, 0, 0, 0}},
@@ -31,7 +31,7 @@ TEST(FilterSpecText, EveryKindReadsInFractionsOrInHz) {
         {"bandstop:2:45:55", 200.0, {FilterKind::Bandstop, 0, 2, 0.225, 0.275}},
     };
     for (const Good& c : cases) {
-        EXPECT_EQ(ParseFilterSpec(c.text, c.rate), c.want) << c.text;
+        EXPECT_EQ(ParseFilterSetting(c.text, c.rate), c.want) << c.text;
     }
 }
 
@@ -41,7 +41,7 @@ struct Bad {
     const char* message;
 };
 
-TEST(FilterSpecText, SettingsThatCannotWorkAreRefusedInGerman) {
+TEST(FilterSettingText, SettingsThatCannotWorkAreRefusedInGerman) {
     const Bad cases[] = {
         {"lowpass:4:0.5",
          {},
@@ -78,7 +78,7 @@ TEST(FilterSpecText, SettingsThatCannotWorkAreRefusedInGerman) {
     };
     for (const Bad& c : cases) {
         try {
-            ParseFilterSpec(c.text, c.rate);
+            ParseFilterSetting(c.text, c.rate);
             ADD_FAILURE() << c.text << " was accepted";
         } catch (const EConvertError& e) {
             EXPECT_EQ(e.Message(), c.message) << c.text;
@@ -91,7 +91,7 @@ TEST(ChannelFilter, NonePassesValuesUnchangedAndResetRepeatsTheOutputs) {
     EXPECT_FALSE(none.Active());
     EXPECT_EQ(none.Process(-3.25), -3.25);
     for (const char* text : {"mean:3", "lowpass:3:0.05", "bandstop:4:0.1:0.3"}) {
-        ChannelFilter f(ParseFilterSpec(text, {}));
+        ChannelFilter f(ParseFilterSetting(text, {}));
         EXPECT_TRUE(f.Active());
         double first[50];
         for (int i = 0; i < 50; ++i) {
@@ -102,7 +102,7 @@ TEST(ChannelFilter, NonePassesValuesUnchangedAndResetRepeatsTheOutputs) {
             EXPECT_EQ(f.Process(std::cos(i * 0.3) + 1), first[i]) << text << " " << i;
         }
     }
-    EXPECT_THROW(ChannelFilter(FilterSpec{FilterKind::Lowpass, 0, 3, 0.7, 0}), EConvertError);
+    EXPECT_THROW(ChannelFilter(FilterSetting{FilterKind::Lowpass, 0, 3, 0.7, 0}), EConvertError);
 }
 
 } // namespace

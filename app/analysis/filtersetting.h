@@ -5,7 +5,7 @@
 // fractions of the sample rate (0 < f < 0.5): that is what the filter does to the samples,
 // whatever rate the user says they arrive at.
 //
-// CheckFilterSpec and ParseFilterSpec raise EConvertError with the German text a user sees;
+// CheckFilterSetting and ParseFilterSetting raise EConvertError with the German text a user sees;
 // with a sample rate given, the texts and the parsed frequencies are in Hz.
 
 #include <optional>
@@ -14,14 +14,14 @@
 
 enum class FilterKind { None, Mean, Lowpass, Highpass, Bandpass, Bandstop };
 
-struct FilterSpec {
+struct FilterSetting {
     FilterKind Kind = FilterKind::None;
     int Length = 0;  // samples of the moving mean
     int Order = 0;   // order of the Butterworth prototype
     double Low = 0;  // cut-off, or the lower edge of a band, as a fraction of the sample rate
     double High = 0; // upper edge of a band, as a fraction of the sample rate
 
-    bool operator==(const FilterSpec&) const = default;
+    bool operator==(const FilterSetting&) const = default;
 };
 
 inline constexpr int kMinMeanLength = 2;
@@ -41,10 +41,10 @@ std::string FilterKindName(FilterKind kind);
 // not above 0 or not below half the sample rate, a lower edge not below the upper one, or a
 // design whose sections would not be stable in double precision. sampleRate (Hz, > 0) only
 // chooses the unit of the texts.
-void CheckFilterSpec(const FilterSpec& spec, std::optional<double> sampleRate);
+void CheckFilterSetting(const FilterSetting& setting, std::optional<double> sampleRate);
 
 // Reads "none", "mean:N", "lowpass:ORDER:FC", "highpass:ORDER:FC", "bandpass:ORDER:FLO:FHI" or
 // "bandstop:ORDER:FLO:FHI". Frequencies are in Hz when sampleRate (Hz, > 0) is given, otherwise
 // fractions of the sample rate; "." or "," as the decimal point. The result has passed
-// CheckFilterSpec; anything else raises EConvertError.
-FilterSpec ParseFilterSpec(std::string_view text, std::optional<double> sampleRate);
+// CheckFilterSetting; anything else raises EConvertError.
+FilterSetting ParseFilterSetting(std::string_view text, std::optional<double> sampleRate);
