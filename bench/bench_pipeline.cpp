@@ -388,7 +388,8 @@ void endToEnd(bool quick) {
         bool trend;
         int lines;
     };
-    const int rates[] = {2000, 5000, 13000, 25000, 50000, 75000, 100000, 150000};
+    const int rates[] = {2000,   5000,   13000,  25000,  50000, 75000,
+                         100000, 150000, 200000, 300000, 500000};
     for (const Mode m :
          {Mode{"1 channel normal", 1, false, 100000}, Mode{"2 channels normal", 2, false, 50000},
           Mode{"1 channel trend", 1, true, 200000}, Mode{"2 channels trend", 2, true, 200000}}) {
