@@ -24,6 +24,7 @@
 // The timed clicks (Stop, probes) go through XTEST on a connection of the benchmark's own, so no
 // helper's start-up counts; the latencies are wall time, measured while the writer keeps pacing.
 // PLOTMIRA_WINDOW_BENCH holds further options (the quick variant: "--mode trend --rate 100000");
+// QT_SCALE_FACTOR=2 runs the program as on a desktop scaled to 200 %.
 // PLOTMIRA_WINDOW_BENCH_PERF=FILE records a perf profile of the program over each run.
 //
 // The writer holds only the pty master open: the device side is opened once to set raw mode and
@@ -708,6 +709,19 @@ int main(int argc, char** argv) {
     } catch (const std::exception& e) {
         std::fprintf(stderr, "layout: %s\n", e.what());
         return 1;
+    }
+    // A program run with QT_SCALE_FACTOR (a scaled desktop) lays out the same and shows each
+    // unit as that many screen pixels, where the clicks land.
+    if (const char* factor = std::getenv("QT_SCALE_FACTOR")) {
+        const double f = std::atof(factor);
+        if (f > 0 && f != 1) {
+            for (QPoint* p : {&clicks.start, &clicks.stop, &clicks.trend, &clicks.ch2,
+                              &clicks.datei, &clicks.mathematik}) {
+                *p = (QPointF(*p) * f).toPoint();
+            }
+            clicks.grid =
+                QRectF(QPointF(clicks.grid.topLeft()) * f, QSizeF(clicks.grid.size()) * f).toRect();
+        }
     }
     unsetenv("QT_QPA_PLATFORM");
     setenv("DISPLAY", display.c_str(), 1);
