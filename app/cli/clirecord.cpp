@@ -431,6 +431,8 @@ private:
 void prepareChart(TPlotChart& chart, int channels, bool timeAxis) {
     chart.ApplyFormChartSettings();
     chart.SetHeadless(true);
+    // Nobody sees its repaints: the picture is drawn when the bitmap is written.
+    chart.SetDrawOnDemand(true);
     chart.resize(585, 361);
     chart.SetLayerRange(1, 0, 0, 1000, 10);
     chart.SetLayerRange(2, 0, 0, 1000, 10);

@@ -72,7 +72,7 @@ void TCustomPlotChart::Paint() {
     if (!IsShowing() || IsLoading() || PaintSuspended()) {
         return;
     }
-    if (RepaintFollows()) {
+    if (owesRepaints()) {
         m_owedPaint = true; // draws everything: what was owed before is part of it
         m_owedItems = false;
         m_owedItemsGrid = false;
@@ -94,7 +94,7 @@ void TCustomPlotChart::RepaintPlot() {
 }
 
 void TCustomPlotChart::PaintItemsOver(bool withGrid) {
-    if (RepaintFollows()) {
+    if (owesRepaints()) {
         // Drawing all items again with the grid below them covers what a drawing without it
         // left: one drawing with either grid flag stands for both.
         m_owedItems = true;
@@ -134,13 +134,22 @@ void TCustomPlotChart::DrawChartBackground(Canvas& canvas) {
 
 void TCustomPlotChart::SetRepaintFollows(bool follows) {
     PlotChartCore::SetRepaintFollows(follows);
-    if (!follows) {
+    if (!follows && !m_drawOnDemand) {
         drawOwedRepaint(); // no repaint came to draw it
     }
 }
 
+void TCustomPlotChart::SetDrawOnDemand(bool onDemand) {
+    m_drawOnDemand = onDemand;
+    if (!onDemand) {
+        drawOwedRepaint();
+    }
+}
+
 void TCustomPlotChart::SuspendPaint(bool suspend) {
-    if (suspend) {
+    // On demand no repaint is promised to follow: what is owed stays owed (it is drawn from the
+    // state at the time somebody looks).
+    if (suspend && !m_drawOnDemand) {
         // The chart changes now, and the promised repaint shows the result: an owed picture of
         // the state before could never be seen.
         m_owedPaint = false;

@@ -113,6 +113,11 @@ public:
     // promise draws what is still owed.
     void SetRepaintFollows(bool follows) override;
     void SuspendPaint(bool suspend) override;
+    // A chart that nobody watches (plotmira-cli's, whose picture is only exported at the end)
+    // owes every repaint, as if one always followed, until something looks; suspending painting
+    // keeps what is owed then. Switching it off draws what is owed.
+    void SetDrawOnDemand(bool onDemand);
+    bool DrawOnDemand() const { return m_drawOnDemand; }
 
     // Repaints `area` from the shown picture without rebuilding the chart (the rubber band).
     void UpdateShownArea(const QRect& area) {
@@ -146,6 +151,8 @@ private:
     // Draws an owed repaint now (see SetRepaintFollows). The pictures' getters call it: what
     // they return is then what the chart's state already says, so it counts as looking.
     void drawOwedRepaint() const;
+    // Whether Paint and RedrawItems are owed now instead of drawn.
+    bool owesRepaints() const { return RepaintFollows() || m_drawOnDemand; }
 
     std::unique_ptr<PlotSurface> m_surface;
     std::unique_ptr<ChartMouse> m_mouse;
@@ -155,6 +162,7 @@ private:
     bool m_presentPending = false;
     bool m_inPaintEvent = false;
     double m_pixelRatio = 0; // 0: the screen's
+    bool m_drawOnDemand = false;
     // An owed full repaint, and owed items over the plot image (with the grid when
     // m_owedItemsGrid) asked for after it.
     mutable bool m_owedPaint = false;

@@ -520,13 +520,21 @@ TEST_F(RecordTest, SessionOntoAFifoWithoutReaderFailsAtOnceAndTheBitmapIsStillWr
     EXPECT_EQ(readFile(dir / "run.bmp").substr(0, 2), "BM");
 }
 
-TEST_F(RecordTest, BitmapIsWritten) {
+// The recorder's chart draws only when the bitmap is written (nobody watches it before): the
+// bitmap is the picture of the whole recording, as render draws the saved session.
+TEST_F(RecordTest, BitmapIsThePictureOfTheWholeRecording) {
     { std::ofstream(dir / "in.raw", std::ios::binary) << repeated("4\r\n5\r\n", 100); }
-    ASSERT_EQ(record({"--input", (dir / "in.raw").string(), "--bmp", (dir / "run.bmp").string()}),
+    ASSERT_EQ(record({"--input", (dir / "in.raw").string(), "--bmp", (dir / "run.bmp").string(),
+                      "-o", (dir / "run.pmx").string()}),
               0);
     const std::string bmp = readFile(dir / "run.bmp");
     ASSERT_GT(bmp.size(), 54u);
     EXPECT_EQ(bmp.substr(0, 2), "BM");
+    ChildProcess render =
+        spawn({kCli, "render", (dir / "run.pmx").string(), "-o", (dir / "drawn.bmp").string()},
+              dir / "render.out", dir / "render.err");
+    ASSERT_EQ(render.waitFor(std::chrono::seconds(60)), 0) << readFile(dir / "render.err");
+    EXPECT_TRUE(readFile(dir / "drawn.bmp") == bmp);
 }
 
 // ---- X-Achse "Zeit" ---------------------------------------------------------------------------

@@ -175,6 +175,10 @@ std::vector<Step> steps() {
              }
              p.cached->SetRepaintFollows(false);
          }},
+        {"on demand", 3,
+         // A chart nobody watches owes every repaint until something looks (the comparison
+         // after each step looks).
+         [](Pair& p, std::mt19937& rng) { p.cached->SetDrawOnDemand(rng() % 2 == 0); }},
         {"Paint", 8, [](Pair& p, std::mt19937&) { p.apply([](TPlotChart& c) { c.Paint(); }); }},
         {"RedrawItems", 8,
          [](Pair& p, std::mt19937&) { p.apply([](TPlotChart& c) { c.RedrawItems(); }); }},
