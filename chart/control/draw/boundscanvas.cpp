@@ -22,6 +22,7 @@ QRect BoundsCanvas::PenBounds(const QPoint* points, int count, int width) {
 
 void BoundsCanvas::SetPen(const CanvasPen& pen) {
     m_penWidth = pen.Width;
+    m_widestPen = std::max(m_widestPen, pen.Width);
     m_target.SetPen(pen);
 }
 

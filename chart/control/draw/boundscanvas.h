@@ -15,6 +15,9 @@ public:
 
     // What the calls so far may have changed, within the area; empty when nothing.
     QRect Touched() const { return m_touched & m_area; }
+    // The widest pen set so far (at least 1): a scaled target's pens reach further than their
+    // 1× bounds say.
+    int WidestPen() const { return m_widestPen; }
 
     void SetPen(const CanvasPen& pen) override;
     void SetBrush(const CanvasBrush& brush) override;
@@ -38,4 +41,5 @@ private:
     QRect m_area;
     QRect m_touched;
     int m_penWidth = 1;
+    int m_widestPen = 1;
 };

@@ -14,17 +14,9 @@ PlotSurface::PlotSurface(PlotChartCore& chart, Presenter presenter)
     : m_chart(chart), m_presenter(std::move(presenter)) {}
 
 QRect PlotSurface::plotPlace(double ratio) const {
-    const int left = m_chart.MarginLeft();
-    const int top = m_chart.MarginTop();
-    const int w = std::max(0, m_chart.PlotWidth() + 1);
-    const int h = std::max(0, m_chart.PlotHeight() + 1);
-    if (ratio == 1.0) {
-        return QRect(left, top, w, h);
-    }
-    const int x = DeviceCanvas::Device(left, ratio);
-    const int y = DeviceCanvas::Device(top, ratio);
-    return QRect(x, y, w == 0 ? 0 : DeviceCanvas::Extent(left + w, ratio) - x,
-                 h == 0 ? 0 : DeviceCanvas::Extent(top + h, ratio) - y);
+    const QPoint at(DeviceCanvas::Device(m_chart.MarginLeft(), ratio),
+                    DeviceCanvas::Device(m_chart.MarginTop(), ratio));
+    return QRect(at, ItemRenderer::PlotImageSize(m_chart, ratio));
 }
 
 int PlotSurface::device(int v) const {
@@ -51,21 +43,7 @@ void PlotSurface::sizePlotImage(QImage& image) const {
 }
 
 void PlotSurface::blankPlotImage(const QPalette& palette, QImage& image, double ratio) const {
-    if (ratio == 1.0) {
-        ItemRenderer::BlankPlotImage(m_chart, palette, image);
-        return;
-    }
-    const QSize size = plotPlace(ratio).size();
-    if (image.size() != size || image.format() != QImage::Format_RGB32) {
-        image = size.isEmpty() ? QImage() : QImage(size, QImage::Format_RGB32);
-    }
-    if (image.isNull()) {
-        return;
-    }
-    DeviceCanvas canvas(image, palette, ratio, QPoint(m_chart.MarginLeft(), m_chart.MarginTop()));
-    canvas.Get().SetPen(CanvasPen{m_chart.ChartFrameColor(), 1, psSolid});
-    canvas.Get().SetBrush(CanvasBrush{m_chart.ChartColor(), false});
-    canvas.Get().Rectangle(0, 0, m_chart.PlotWidth() + 1, m_chart.PlotHeight() + 1);
+    ItemRenderer::BlankPlotImage(m_chart, palette, image, ratio);
 }
 
 void PlotSurface::drawItemsInto(const QPalette& palette, QImage& image, bool withGrid,
@@ -142,7 +120,7 @@ bool PlotSurface::renderIntoChartImage(const QPalette& palette) {
                 place.width(), place.height(), m_chartImage.bytesPerLine(), QImage::Format_RGB32);
     m_plotState = PlotState::Drawn;
     // Not the last render: the pass starts afresh whatever the chart image held there.
-    m_renderer.Render(m_chart, palette, plot, false);
+    m_renderer.Render(m_chart, palette, plot, false, m_ratio);
     m_plotState = PlotState::RenderInChart;
     m_plotRect = place;
     return true;
@@ -150,14 +128,14 @@ bool PlotSurface::renderIntoChartImage(const QPalette& palette) {
 
 QRect PlotSurface::renderPlotImage(const QPalette& palette) {
     syncPlot();
-    if (!m_cachesEnabled || m_ratio != 1.0) {
+    if (!m_cachesEnabled) {
         BlankPlot(palette);
         drawItemsInto(palette, m_plotImage, true, false, m_ratio);
         return m_plotImage.rect();
     }
     const bool incremental = m_plotState == PlotState::Render;
     m_plotState = PlotState::Drawn;
-    const QRect changed = m_renderer.Render(m_chart, palette, m_plotImage, incremental);
+    const QRect changed = m_renderer.Render(m_chart, palette, m_plotImage, incremental, m_ratio);
     m_plotState = PlotState::Render;
     return changed;
 }
@@ -176,8 +154,8 @@ void PlotSurface::FullRepaint(const QPalette& palette) {
     // A pass that starts afresh (in trend mode at every repaint) is drawn straight into the
     // chart image, sparing the plot image and its copy; otherwise the plot image must hold the
     // plot before the chart image is built over it.
-    const bool afresh = m_cachesEnabled && m_ratio == 1.0 &&
-                        m_renderer.StartsAfresh(m_chart, m_plotState != PlotState::Drawn);
+    const bool afresh =
+        m_cachesEnabled && m_renderer.StartsAfresh(m_chart, m_plotState != PlotState::Drawn);
     if (!afresh) {
         syncPlot();
     }
@@ -223,7 +201,7 @@ void PlotSurface::RepaintItems(const QPalette& palette, bool withGrid) {
     // pens, no antialiasing: each pixel keeps its last writer), with or without the grid, which
     // lies below the items anyway. So a plot image that is the current render stays as it is.
     const bool unchanged = m_cachesEnabled && m_plotState != PlotState::Drawn &&
-                           m_renderer.IsCurrent(m_chart, palette);
+                           m_renderer.IsCurrent(m_chart, palette, m_ratio);
     if (unchanged && m_chartState == ChartState::ShownWithPlot) {
         // The shown picture is the chart image with this very plot in it, and what it changed is
         // on its way to the screen already.

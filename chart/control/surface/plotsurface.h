@@ -27,9 +27,10 @@
 // At a device pixel ratio r ≠ 1 (a scaled screen) the images have the screen's own pixels: the
 // chart is laid out as at ratio 1 (the same ticks, labels and placements) and every length is
 // drawn scaled by r (DeviceCanvas); the chart image is about Width · r × Height · r (Extent). The
-// plot is then drawn whole at every repaint (the item renderer works at ratio 1). At r = 1 the
-// pixels are exactly those of the reference. Present takes positions on the 1× grid. The bitmap
-// export renders at ratio 1 whatever the ratio.
+// item renderer works at the surface's ratio, so the plot is rendered, continued and drawn
+// straight into the chart image as at r = 1, with the pixels of drawing it from scratch at that
+// ratio. At r = 1 the pixels are exactly those of the reference. Present takes positions on the 1×
+// grid. The bitmap export renders at ratio 1 whatever the ratio.
 //
 // Everything runs on the main thread. The chart (which must outlive the surface) supplies the
 // state that is drawn; the palette resolves its system colours.

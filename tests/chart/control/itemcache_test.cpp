@@ -401,6 +401,21 @@ TEST(ItemCache, BlankPlotImageIsThePaintersOutlinedRectangle) {
                 canvas.Rectangle(0, 0, painted.width(), painted.height());
             }
             EXPECT_EQ(difference(blank, painted), "") << fill << " in " << frame;
+            // On a scaled screen a fresh render goes straight into the chart image over whatever
+            // lay there: the blank must write every pixel of the plot's place.
+            for (const double ratio : {1.5, 2.0}) {
+                QImage scaled(ItemRenderer::PlotImageSize(*chart, ratio), QImage::Format_RGB32);
+                scaled.fill(Qt::magenta);
+                ItemRenderer::BlankPlotImage(*chart, chart->palette(), scaled, ratio);
+                ASSERT_EQ(scaled.size(), ItemRenderer::PlotImageSize(*chart, ratio));
+                EXPECT_FALSE(scaled.pixelColor(0, 0) == QColor(Qt::magenta));
+                for (int y = 0; y < scaled.height(); ++y) {
+                    for (int x = 0; x < scaled.width(); ++x) {
+                        ASSERT_NE(scaled.pixel(x, y) & 0xFFFFFF, 0xFF00FFu)
+                            << ratio << ": (" << x << ", " << y << ")";
+                    }
+                }
+            }
         }
     }
 }

@@ -7,6 +7,7 @@
 
 #include <QTemporaryDir>
 #include <cmath>
+#include <cstdint>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
@@ -227,35 +228,116 @@ TEST(PixelRatio, ExportWritesTheOneTimesPictureAndLeavesTheScreen) {
     EXPECT_GT(countPixels(scaled->ShownImage(), kBlue), countPixels(shown, kBlue));
 }
 
-// The chart image's cache at a ratio other than 1 gives what drawing everything afresh gives.
-TEST(PixelRatio, CachedAndUncachedChartsAgreeAtRatioTwo) {
-    auto cached = linesChart(2);
-    auto plain = linesChart(2);
-    plain->SetItemCacheEnabled(false);
-    std::mt19937 rng(7);
-    std::uniform_int_distribution<int> pick(0, 9);
-    double low = 0;
-    for (int step = 0; step < 60; ++step) {
-        const int op = pick(rng);
-        for (auto* chart : {cached.get(), plain.get()}) {
-            if (op < 4) {
-                chart->AddDrawTo(step * 13 % 1000, 1 + step % 9);
-                chart->RedrawItems();
-            } else if (op < 6) {
-                chart->SetLayerRange(1, low + 5, 0, 1000 + low + 5, 10);
-                chart->Paint();
-            } else if (op < 7) {
-                chart->SetGridStyle(chart->GridStyle() == gsNone ? gsLines : gsNone);
-                chart->Redraw();
-            } else {
-                chart->SuspendPaint(true);
-                chart->SuspendPaint(false);
-                chart->RedrawItems();
+// The caches at a ratio other than 1 give what drawing everything afresh gives: the chart
+// image's, and the item renderer's passes, continued after appends of every kind of item (wide
+// pens beyond the plot's edges too, whose scaled bands reach further than their 1× bounds) and
+// started afresh straight into the chart image.
+TEST(PixelRatio, CachedAndUncachedChartsAgreeAtRatiosOneAndAHalfAndTwo) {
+    const TColor colours[] = {clBlue, clMaroon, clRed, clGreen, clBlack};
+    for (const double ratio : {2.0, 1.5}) {
+        auto cached = linesChart(ratio);
+        auto plain = linesChart(ratio);
+        plain->SetItemCacheEnabled(false);
+        const std::uint64_t continuedBefore = cached->ItemCacheContinued();
+        std::mt19937 rng(7);
+        std::uniform_int_distribution<int> pick(0, 99);
+        std::uniform_real_distribution<double> x(-80, 1080);
+        std::uniform_real_distribution<double> y(-1.5, 11.5);
+        double low = 0;
+        for (int step = 0; step < 120; ++step) {
+            const int op = pick(rng) % 13;
+            // The items of this step, drawn once so that both charts get the same.
+            struct Item {
+                int kind;
+                double x1, y1, x2, y2;
+                TColor colour;
+                TPenStyle style;
+                int width;
+            };
+            std::vector<Item> items;
+            const int n = op < 7 ? 1 + pick(rng) % 40 : 0;
+            const bool leftEdge = pick(rng) % 2 == 0;
+            const double along = 0.1 + pick(rng) / 125.0;
+            for (int i = 0; i < n; ++i) {
+                const int r = pick(rng);
+                Item item{pick(rng) % 10,
+                          x(rng),
+                          y(rng),
+                          x(rng),
+                          y(rng),
+                          colours[pick(rng) % 5],
+                          r < 80 ? psSolid : static_cast<TPenStyle>(pick(rng) % 5),
+                          r % 7 == 0 ? 2 + pick(rng) % 12 : pick(rng) % 2};
+                item.x2 = item.x1 + (item.x2 - item.x1) / 8;
+                items.push_back(item);
             }
+            for (auto* chart : {cached.get(), plain.get()}) {
+                if (op < 2) {
+                    chart->AddDrawTo(step * 13 % 1000, 1 + step % 9);
+                    chart->RedrawItems();
+                } else if (op < 7) {
+                    // The pipeline's pace: items while painting is suspended, then the repaint
+                    // that continues the pass.
+                    chart->SuspendPaint(true);
+                    for (const Item& item : items) {
+                        chart->SetDataColor(item.colour);
+                        chart->SetPenStyle(item.style);
+                        chart->SetLineWidth(item.width);
+                        if (item.kind == 0) {
+                            chart->AddMoveTo(item.x1, item.y1);
+                        } else if (item.kind < 8) {
+                            chart->AddDrawTo(item.x1, item.y1);
+                        } else {
+                            chart->AddLine(item.x1, item.y1, item.x2, item.y2);
+                        }
+                    }
+                    chart->SetLineWidth(1); // the pass's initial width stays: it continues
+                    chart->SuspendPaint(false);
+                } else if (op < 9) {
+                    chart->SetLayerRange(1, low + 5, 0, 1000 + low + 5, 10);
+                    chart->Paint();
+                } else if (op < 10) {
+                    chart->SetGridStyle(chart->GridStyle() == gsNone ? gsLines : gsNone);
+                    chart->Redraw();
+                } else if (op == 12) {
+                    // Alone in its repaint, a wide line a few pixels beyond the left or top edge:
+                    // its 1× bounds stay outside, its scaled band reaches into the plot.
+                    const double xl = chart->Scale1X().RangeLow();
+                    const double xh = chart->Scale1X().RangeHigh();
+                    const double yl = chart->Scale1Y().RangeLow();
+                    const double yh = chart->Scale1Y().RangeHigh();
+                    const double outX = xl - (xh - xl) * 9.0 / chart->PlotWidth();
+                    const double outY = yh + (yh - yl) * 9.0 / chart->PlotHeight();
+                    const double ax = xl + (xh - xl) * along;
+                    const double ay = yl + (yh - yl) * along;
+                    chart->SuspendPaint(true);
+                    chart->SetDataColor(clGreen);
+                    chart->SetLineWidth(13);
+                    if (leftEdge) {
+                        chart->AddLine(outX, ay, outX, ay + (yh - yl) / 20);
+                    } else {
+                        chart->AddLine(ax, outY, ax + (xh - xl) / 20, outY);
+                    }
+                    chart->SetLineWidth(1);
+                    chart->AddMoveTo(leftEdge ? outX : ax, leftEdge ? ay : outY);
+                    chart->SuspendPaint(false);
+                } else if (op < 11) {
+                    chart->SuspendPaint(true);
+                    chart->SuspendPaint(false);
+                    chart->RedrawItems();
+                } else if (chart->ItemCount() > 1500) {
+                    chart->ClearItems();
+                    chart->Paint();
+                }
+            }
+            if (op >= 7 && op < 9) {
+                low += 5;
+            }
+            ASSERT_EQ(cached->ShownImage(), plain->ShownImage()) << ratio << ", step " << step;
+            ASSERT_EQ(cached->ChartImage(), plain->ChartImage()) << ratio << ", step " << step;
+            ASSERT_EQ(cached->PlotImage(), plain->PlotImage()) << ratio << ", step " << step;
         }
-        if (op >= 4 && op < 6) {
-            low += 5;
-        }
-        ASSERT_EQ(cached->ShownImage(), plain->ShownImage()) << "step " << step;
+        // The comparison means something only if passes were really continued.
+        EXPECT_GT(cached->ItemCacheContinued() - continuedBefore, 40u) << ratio;
     }
 }
