@@ -3,12 +3,11 @@
 // writes the picture as the window's bitmap export does.
 #include "app/cli/clicommands.h"
 
+#include "app/cli/clinumber.h"
 #include "base/exception.h"
 #include "chart/control/plotchart.h"
 
 #include <cerrno>
-#include <charconv>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -81,20 +80,12 @@ long parseInt(const std::string& text, long low, long high, const char* what) {
     return value;
 }
 
-// Always with a decimal point: Qt runs the program under the user's locale, in which strtod may
-// expect a comma (which separates the values here).
 double parseDouble(const std::string& text, const std::string& whole) {
-    const char* first = text.data();
-    const char* const last = first + text.size();
-    if (last - first >= 2 && first[0] == '+' && first[1] != '-') {
-        ++first;
-    }
-    double value = 0.0;
-    const auto [end, ec] = std::from_chars(first, last, value);
-    if (text.empty() || ec != std::errc() || end != last || !std::isfinite(value)) {
+    const std::optional<double> value = ParseCliNumber(text);
+    if (!value) {
         throw UsageError("invalid range '" + whole + "'");
     }
-    return value;
+    return *value;
 }
 
 RangeRequest parseRange(const std::string& text) {

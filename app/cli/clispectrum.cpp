@@ -6,12 +6,11 @@
 #include "app/analysis/spectrum.h"
 #include "app/analysis/spectrumcsv.h"
 #include "app/analysis/spectruminput.h"
+#include "app/cli/clinumber.h"
 #include "app/cli/clisessionargs.h"
 #include "base/exception.h"
 #include "chart/core/sessionfile.h"
 
-#include <charconv>
-#include <cmath>
 #include <cstdio>
 #include <limits>
 #include <new>
@@ -55,19 +54,12 @@ struct SpectrumOptions {
     bool help = false;
 };
 
-// Always with a decimal point, whatever the user's locale.
 double parseNumber(const std::string& option, const std::string& text) {
-    const char* first = text.data();
-    const char* const last = first + text.size();
-    if (last - first >= 2 && first[0] == '+' && first[1] != '-') {
-        ++first;
-    }
-    double value = 0.0;
-    const auto [end, ec] = std::from_chars(first, last, value);
-    if (text.empty() || ec != std::errc() || end != last || !std::isfinite(value)) {
+    const std::optional<double> value = ParseCliNumber(text);
+    if (!value) {
         throw UsageError{"invalid value '" + text + "' for " + option};
     }
-    return value;
+    return *value;
 }
 
 SpectrumWindow parseWindow(const std::string& text) {
