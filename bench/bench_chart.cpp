@@ -290,16 +290,36 @@ int main(int argc, char** argv) {
     }
     earlyRepaints();
     {
-        // A screen scaled to 200 %: the chart drawn at the screen's pixels, the items whole at
-        // every repaint (the item renderer works at ratio 1), the chart image kept.
+        // A screen scaled to 200 %: the chart drawn at the screen's pixels, the chart image
+        // kept; cold (every item drawn) and warm (the item renderer goes on after 500 new items).
         for (int n : {10000, 100000}) {
             auto chart = formChart();
             chart->SetPixelRatio(2);
             addOneChannel(*chart, n);
             chart->Paint();
             const double ms = medianMs(
-                n >= 100000 ? 11 : 31, [] {}, [&] { chart->Paint(); });
-            std::printf("%-44s %10d %14.3f %8s %10s\n", "full Paint at ratio 2", n, ms, "", "-");
+                n >= 100000 ? 11 : 31, [&] { chart->InvalidateItemCache(); },
+                [&] { chart->Paint(); });
+            std::printf("%-44s %10d %14.3f %8s %10s\n", "full Paint at ratio 2, cold", n, ms, "",
+                        "-");
+        }
+        {
+            const int n = 100000;
+            auto chart = formChart();
+            chart->SetPixelRatio(2);
+            addOneChannel(*chart, n - 500 * 21);
+            chart->Paint();
+            int next = chart->ItemCount();
+            const double ms = medianMs(
+                21,
+                [&] {
+                    for (int i = 0; i < 500; ++i, ++next) {
+                        chart->AddDrawTo(1000.0 * next / n, sampleValue(next, n));
+                    }
+                },
+                [&] { chart->Paint(); });
+            std::printf("%-44s %10d %14.3f %8s %10s\n", "full Paint at ratio 2, warm (+500)",
+                        chart->ItemCount(), ms, "", "-");
         }
     }
     return 0;
