@@ -8,7 +8,7 @@ LiveTexts::LiveTexts(QObject* parent) : QObject(parent) {
     m_clock.start();
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, [this] { Flush(); });
+    connect(&m_timer, &QTimer::timeout, this, [this] { flushAfter(kQuietNs); });
 }
 
 int LiveTexts::Add(QLabel* label) {
@@ -16,9 +16,7 @@ int LiveTexts::Add(QLabel* label) {
     entry.label = label;
     entry.shown = label->text().toStdString();
     m_entries.push_back(std::move(entry));
-    // Texts that wait go out with any repaint of their window: the frame's picture is then
-    // complete, and no second repaint follows for them.
-    connect(FramePacer::Of(label), &FramePacer::FrameDue, this, &LiveTexts::Flush,
+    connect(FramePacer::Of(label), &FramePacer::FrameDue, this, &LiveTexts::FrameDue,
             Qt::UniqueConnection);
     return static_cast<int>(m_entries.size()) - 1;
 }
@@ -30,13 +28,11 @@ LiveTexts::Entry* LiveTexts::entryAt(int index) {
     return &m_entries[static_cast<std::size_t>(index)];
 }
 
-void LiveTexts::apply(Entry& entry, std::int64_t at) {
+void LiveTexts::apply(Entry& entry) {
     entry.label->setText(QString::fromStdString(entry.waiting));
     entry.shown.swap(entry.waiting);
     entry.due = false;
     entry.numberDue = false;
-    entry.lastSet = at;
-    entry.everSet = true;
 }
 
 void LiveTexts::Set(int index, const std::string& text) {
@@ -52,7 +48,7 @@ void LiveTexts::SetNumber(int index, const NumberText& text) {
         return;
     }
     if (entry->due) {
-        // The frame's timer runs already: the newest numbers are made into a text when it ends.
+        // The text waits already: the newest numbers are made into it when it goes out.
         entry->number = text;
         entry->numberDue = true;
         return;
@@ -70,31 +66,46 @@ void LiveTexts::offer(Entry& entry, const std::string& text) {
     }
     entry.waiting = text;
     if (entry.due) {
-        return; // the timer for the end of this label's frame runs already
+        return; // its timer runs already
     }
     entry.due = true;
     const std::int64_t at = now();
-    if (!entry.everSet || at - entry.lastSet >= kFrameNs) {
-        apply(entry, at);
-        return;
+    if (!m_everChanged || at - m_lastChange >= kQuietNs) {
+        m_burstStart = at;
     }
-    const std::int64_t wait = kFrameNs - (at - entry.lastSet);
-    const int ms = static_cast<int>((wait + 999999) / 1000000);
-    if (!m_timer.isActive() || m_timer.remainingTime() > ms) {
-        m_timer.start(ms);
-    }
+    flushAfter(at - m_burstStart < kBurstNs ? 0 : kQuietNs);
 }
 
 void LiveTexts::SetNow(int index, const std::string& text) {
     if (Entry* entry = entryAt(index)) {
         entry->waiting = text;
-        apply(*entry, now());
+        apply(*entry);
     }
 }
 
 void LiveTexts::Flush() {
-    m_timer.stop();
+    flushAfter(0);
+}
+
+void LiveTexts::FrameDue() {
+    flushAfter(kRideNs);
+}
+
+void LiveTexts::flushAfter(std::int64_t gap) {
+    const auto due = [](const Entry& entry) { return entry.due; };
+    if (std::none_of(m_entries.begin(), m_entries.end(), due)) {
+        return;
+    }
     const std::int64_t at = now();
+    if (m_everChanged && at - m_lastChange < gap) {
+        if (!m_timer.isActive()) {
+            const std::int64_t wait = kQuietNs - (at - m_lastChange);
+            m_timer.start(static_cast<int>((std::max<std::int64_t>(wait, 0) + 999999) / 1000000));
+        }
+        return;
+    }
+    m_timer.stop();
+    bool changed = false;
     for (Entry& entry : m_entries) {
         if (!entry.due) {
             continue;
@@ -106,6 +117,11 @@ void LiveTexts::Flush() {
                 continue;
             }
         }
-        apply(entry, at);
+        apply(entry);
+        changed = true;
+    }
+    if (changed) {
+        m_lastChange = at;
+        m_everChanged = true;
     }
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The per-line texts reach their labels at most once per display frame, and the newest text
-// always arrives: at once after a quiet frame, else at the end of the frame, or at Flush.
+// The per-line texts reach their labels together, about twenty times a second, and the newest
+// text always arrives: at once after a quiet spell, else with a repaint of the window at least
+// kRideNs after the last change, by itself kQuietNs after it, or at Flush.
 #include "app/window/livetexts.h"
 
 #include <QLabel>
@@ -20,21 +21,38 @@ struct Texts {
 
 } // namespace
 
-TEST(LiveTexts, FirstTextAfterAQuietFrameIsShownAtOnceLaterOnesAtTheEndOfTheFrame) {
+namespace {
+
+// Waits `ns` on the steady clock, handling events meanwhile.
+void waitNs(std::int64_t ns) {
+    const std::int64_t end = FramePacer::Now() + ns;
+    while (FramePacer::Now() < end) {
+        QTest::qWait(1);
+    }
+}
+
+} // namespace
+
+TEST(LiveTexts, FirstTextsAfterAQuietSpellAreShownAtOnceLaterOnesTogetherWhenTheirTimeComes) {
     Texts t;
     t.texts.Set(t.valueIndex, " 1,5");
     EXPECT_EQ(t.value.text(), QStringLiteral(" 1,5"));
-    // Within the frame: only the newest text, and only once the frame is over.
-    t.texts.Set(t.valueIndex, " 2,5");
-    t.texts.Set(t.valueIndex, " 3,5");
-    EXPECT_EQ(t.value.text(), QStringLiteral(" 1,5"));
-    // Each label has its own frame: the panel's first text goes out at once.
+    // The other labels of the same line follow at once.
     t.texts.Set(t.panelIndex, "7");
     EXPECT_EQ(t.panel.text(), QStringLiteral("7"));
-    QTest::qWait(3 * LiveTexts::kFrameNs / 1000000);
-    EXPECT_EQ(t.value.text(), QStringLiteral(" 3,5"));
+    waitNs(LiveTexts::kBurstNs);
+    // Later texts wait, and only the newest goes out.
+    t.texts.Set(t.valueIndex, " 2,5");
+    t.texts.Set(t.valueIndex, " 3,5");
+    t.texts.Set(t.panelIndex, "8");
+    EXPECT_EQ(t.value.text(), QStringLiteral(" 1,5"));
     EXPECT_EQ(t.panel.text(), QStringLiteral("7"));
-    // A quiet frame later a text goes out at once again.
+    // Without a repaint to ride along, they go out together a quiet spell after the last change.
+    waitNs(LiveTexts::kQuietNs + 20'000'000);
+    EXPECT_EQ(t.value.text(), QStringLiteral(" 3,5"));
+    EXPECT_EQ(t.panel.text(), QStringLiteral("8"));
+    // A quiet spell later a text goes out at once again.
+    waitNs(LiveTexts::kQuietNs);
     t.texts.Set(t.valueIndex, " 4,5");
     EXPECT_EQ(t.value.text(), QStringLiteral(" 4,5"));
 }
@@ -53,16 +71,18 @@ TEST(LiveTexts, FlushShowsWaitingTextsAndSetNowReplacesThem) {
     t.texts.Set(t.valueIndex, "c");
     t.texts.SetNow(t.valueIndex, "");
     EXPECT_TRUE(t.value.text().isEmpty());
-    QTest::qWait(3 * LiveTexts::kFrameNs / 1000000);
+    waitNs(LiveTexts::kQuietNs + 20'000'000);
     EXPECT_TRUE(t.value.text().isEmpty());
 
-    // A waiting text that returns to the shown one leaves the label as it is: "3" comes within
-    // the frame that SetNow began, so it waits, and "2" takes it back before the frame ends.
+    // A waiting text that returns to the shown one leaves the label as it is: "3" comes soon
+    // after the value changed, so it waits, and "2" takes it back before its time comes.
     t.texts.SetNow(t.panelIndex, "2");
+    t.texts.Set(t.valueIndex, "d");
+    waitNs(LiveTexts::kBurstNs);
     t.texts.Set(t.panelIndex, "3");
     EXPECT_EQ(t.panel.text(), QStringLiteral("2"));
     t.texts.Set(t.panelIndex, "2");
-    QTest::qWait(3 * LiveTexts::kFrameNs / 1000000);
+    waitNs(LiveTexts::kQuietNs + 20'000'000);
     EXPECT_EQ(t.panel.text(), QStringLiteral("2"));
     t.texts.Flush();
     EXPECT_EQ(t.panel.text(), QStringLiteral("2"));
@@ -72,7 +92,7 @@ TEST(LiveTexts, FlushShowsWaitingTextsAndSetNowReplacesThem) {
     EXPECT_EQ(t.panel.text(), QStringLiteral("2"));
 }
 
-TEST(LiveTexts, WaitingTextsGoOutWithAnyRepaintOfTheirWindow) {
+TEST(LiveTexts, WaitingTextsRideAlongARepaintOfTheirWindowOnceTheirTimeHasCome) {
     QWidget window;
     auto* layout = new QVBoxLayout(&window);
     auto* value = new QLabel(&window);
@@ -85,22 +105,34 @@ TEST(LiveTexts, WaitingTextsGoOutWithAnyRepaintOfTheirWindow) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
 
     texts.Set(index, "1");
+    const std::int64_t changed = FramePacer::Now();
+    waitNs(LiveTexts::kBurstNs);
     texts.Set(index, "2");
     EXPECT_EQ(value->text(), QStringLiteral("1"));
-    // Once the frame is over, whatever repaints the window brings the waiting text along.
-    const std::int64_t frame = FramePacer::Now() / FramePacer::kFrameNs;
-    while (FramePacer::Now() / FramePacer::kFrameNs == frame) {
-        QTest::qWait(1);
-    }
+    // A repaint soon after the last change does not take it along: the texts change about
+    // twenty times a second, not with every frame.
     other->setText(QStringLiteral("x"));
     QCoreApplication::processEvents();
+    if (FramePacer::Now() - changed < LiveTexts::kRideNs) {
+        EXPECT_EQ(value->text(), QStringLiteral("1"));
+    }
+    // Once kRideNs have passed, whatever repaints the window brings the waiting text along,
+    // before its own time (kQuietNs) is up.
+    waitNs(changed + LiveTexts::kRideNs - FramePacer::Now());
+    other->setText(QStringLiteral("y"));
+    QCoreApplication::processEvents();
+    if (FramePacer::Now() - changed < LiveTexts::kQuietNs) {
+        EXPECT_EQ(value->text(), QStringLiteral("2"));
+    }
+    waitNs(LiveTexts::kQuietNs);
     EXPECT_EQ(value->text(), QStringLiteral("2"));
 }
 
-TEST(LiveTexts, NumbersWaitingForTheFrameAreMadeFromTheNewestAndATextReplacesThem) {
+TEST(LiveTexts, WaitingNumbersAreMadeFromTheNewestAndATextReplacesThem) {
     Texts t;
     t.texts.SetNumber(t.valueIndex, NumberText::OneValue(1.5f, ','));
     EXPECT_EQ(t.value.text(), QStringLiteral(" 1,5"));
+    waitNs(LiveTexts::kBurstNs);
     t.texts.SetNumber(t.valueIndex, NumberText::OneValue(2.5f, ','));
     t.texts.SetNumber(t.valueIndex, NumberText::Values(3.5f, -4.0f, ','));
     t.texts.SetNumber(t.panelIndex, NumberText::Time(0.125f, ','));
@@ -113,6 +145,6 @@ TEST(LiveTexts, NumbersWaitingForTheFrameAreMadeFromTheNewestAndATextReplacesThe
     t.texts.SetNumber(t.valueIndex, NumberText::OneValue(5.0f, ','));
     t.texts.SetNumber(t.valueIndex, NumberText::OneValue(6.0f, ','));
     t.texts.Set(t.valueIndex, "");
-    QTest::qWait(3 * LiveTexts::kFrameNs / 1000000);
+    waitNs(LiveTexts::kQuietNs + 20'000'000);
     EXPECT_TRUE(t.value.text().isEmpty());
 }
