@@ -25,7 +25,7 @@ void signalFd(int fd) {
 // While arrivals gather (see ArrivalPace), the next event waits up to kGatherMs for more, or until
 // kGatherBytes are queued: it looks after 1 ms and then sleeps as long as the queue takes to fill
 // at the rate it just saw. A fast stream keeps the queue filled and waits for nothing.
-constexpr int kGatherMs = 8;
+constexpr int kGatherMs = 16;
 constexpr long kGatherBytes = 1024;
 
 // An event that delivered a full tty read queue (a tty hands out at most 4095 bytes per read) came
