@@ -130,6 +130,7 @@ void TCircularProgress::SetAppearance(const TProgressAppearance& appearance) {
     const bool borderChanged = (appearance.BorderColor == TProgressAppearance::clNone) !=
                                (m_appearance.BorderColor == TProgressAppearance::clNone);
     m_appearance = appearance;
+    m_pictures.clear();
     if (borderChanged) {
         rebuildGeometry();
     }
@@ -146,7 +147,28 @@ void TCircularProgress::TimerTick() {
 }
 
 void TCircularProgress::paintEvent(QPaintEvent*) {
+    const int progress = ProgressIndex(m_min, m_max, m_position);
+    const qreal ratio = devicePixelRatioF();
+    if (ratio != m_picturesRatio) {
+        m_pictures.clear();
+        m_picturesRatio = ratio;
+    }
+    const int key = ((progress + 1) * (kSegmentCount + 1) + m_state.Head) * 2 + int(m_state.Phase);
+    auto picture = m_pictures.find(key);
+    if (picture == m_pictures.end()) {
+        picture = m_pictures.emplace(key, paintPicture(progress)).first;
+        ++m_picturesPainted;
+    }
     QPainter painter(this);
+    painter.drawImage(QPointF(0, 0), picture->second);
+}
+
+QImage TCircularProgress::paintPicture(int progress) const {
+    const qreal ratio = m_picturesRatio;
+    QImage image(size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
     const auto none = TProgressAppearance::clNone;
     if (m_appearance.BackGroundColor != none) {
         painter.fillRect(rect(), ToQColor(m_appearance.BackGroundColor));
@@ -165,13 +187,13 @@ void TCircularProgress::paintEvent(QPaintEvent*) {
     painter.setClipPath(ring);
     painter.setPen(Qt::NoPen);
 
-    const int progress = ProgressIndex(m_min, m_max, m_position);
     for (int i = 1; i <= kSegmentCount; ++i) {
         const std::int32_t color = SegmentColor(i, m_state, progress, m_appearance);
         if (color != none) {
             painter.fillPath(m_geometry.Segments[std::size_t(i - 1)], ToQColor(color));
         }
     }
+    return image;
 }
 
 void TCircularProgress::resizeEvent(QResizeEvent* event) {
@@ -194,6 +216,7 @@ void TCircularProgress::rebuildGeometry() {
         BuildGeometry(width(), height(), m_appearance.BorderColor != TProgressAppearance::clNone);
     m_geometrySize = size();
     ++m_geometryBuilds;
+    m_pictures.clear();
 }
 
 void TCircularProgress::updateTimer() {

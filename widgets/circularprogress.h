@@ -3,11 +3,13 @@
 // TCircularProgress: the busy indicator, a ring of twelve segments that fills and empties
 // clockwise while the control is enabled and stands still while it is disabled.
 
+#include <QImage>
 #include <QPainterPath>
 #include <QTimer>
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <unordered_map>
 
 // Colours are Windows colour values 0x00BBGGRR; clNone means "do not paint this part".
 struct TProgressAppearance {
@@ -96,6 +98,11 @@ public:
     // Number of times the segment outlines were built; they are rebuilt only on a size change
     // (or a border switched on or off), never per paint.
     int GeometryBuildCount() const { return m_geometryBuilds; }
+    // Number of ring pictures painted: each head, phase and progress is painted once and then
+    // copied (while spinning the ring shows the same 24 pictures over and over, and painting the
+    // antialiased segments costs many times a copy); a new size, look or pixel ratio starts
+    // afresh.
+    int PicturePaintCount() const { return m_picturesPainted; }
 
     QSize sizeHint() const override { return {60, 60}; }
 
@@ -116,6 +123,7 @@ protected:
 private:
     void rebuildGeometry();
     void updateTimer();
+    QImage paintPicture(int progress) const;
 
     QTimer m_timer;
     unsigned m_interval = 100;
@@ -128,4 +136,7 @@ private:
     circularprogress::Geometry m_geometry;
     QSize m_geometrySize;
     int m_geometryBuilds = 0;
+    std::unordered_map<int, QImage> m_pictures;
+    qreal m_picturesRatio = 0;
+    int m_picturesPainted = 0;
 };

@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QSignalSpy>
+#include <QTest>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <numbers>
@@ -169,16 +170,28 @@ TEST(CircularProgressWidget, TimerDrivesTheRingAtTheSetInterval) {
     EXPECT_GT(ring.State().Head, 1);
 }
 
-TEST(CircularProgressWidget, GeometryIsRebuiltOnlyOnResize) {
+TEST(CircularProgressWidget, GeometryIsRebuiltOnlyOnResizeAndEachPictureIsPaintedOnce) {
     TCircularProgress ring;
     ring.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&ring));
     const int built = ring.GeometryBuildCount();
-    for (int i = 0; i < 5; ++i) {
+    // Two turns of the ring show its 24 pictures; the turns after them paint none.
+    const int painted = ring.PicturePaintCount();
+    for (int i = 0; i < 4 * 12; ++i) {
         ring.TimerTick();
         ring.repaint();
     }
-    ring.SetPosition(50);
+    EXPECT_GT(ring.PicturePaintCount(), painted);
+    EXPECT_LE(ring.PicturePaintCount() - painted, 24);
+    const int turned = ring.PicturePaintCount();
+    for (int i = 0; i < 2 * 12; ++i) {
+        ring.TimerTick();
+        ring.repaint();
+    }
+    EXPECT_EQ(ring.PicturePaintCount(), turned);
+    ring.SetPosition(50); // another progress: other pictures
     ring.repaint();
+    EXPECT_EQ(ring.PicturePaintCount(), turned + 1);
     EXPECT_EQ(ring.GeometryBuildCount(), built);
 
     ring.resize(30, 30);
