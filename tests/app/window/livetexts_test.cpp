@@ -31,11 +31,18 @@ void waitNs(std::int64_t ns) {
     }
 }
 
+// Whether texts set now still fall within the quiet spell that began at `changed`: a machine
+// that stalled the test for longer lets them go out at once, rightly.
+bool withinQuietSpell(std::int64_t changed) {
+    return FramePacer::Now() - changed < LiveTexts::kQuietNs - 1'000'000;
+}
+
 } // namespace
 
 TEST(LiveTexts, FirstTextsAfterAQuietSpellAreShownAtOnceLaterOnesTogetherWhenTheirTimeComes) {
     Texts t;
     t.texts.Set(t.valueIndex, " 1,5");
+    const std::int64_t changed = FramePacer::Now();
     EXPECT_EQ(t.value.text(), QStringLiteral(" 1,5"));
     // The other labels of the same line follow at once.
     t.texts.Set(t.panelIndex, "7");
@@ -45,8 +52,10 @@ TEST(LiveTexts, FirstTextsAfterAQuietSpellAreShownAtOnceLaterOnesTogetherWhenThe
     t.texts.Set(t.valueIndex, " 2,5");
     t.texts.Set(t.valueIndex, " 3,5");
     t.texts.Set(t.panelIndex, "8");
-    EXPECT_EQ(t.value.text(), QStringLiteral(" 1,5"));
-    EXPECT_EQ(t.panel.text(), QStringLiteral("7"));
+    if (withinQuietSpell(changed)) {
+        EXPECT_EQ(t.value.text(), QStringLiteral(" 1,5"));
+        EXPECT_EQ(t.panel.text(), QStringLiteral("7"));
+    }
     // Without a repaint to ride along, they go out together a quiet spell after the last change.
     waitNs(LiveTexts::kQuietNs + 20'000'000);
     EXPECT_EQ(t.value.text(), QStringLiteral(" 3,5"));
@@ -78,9 +87,12 @@ TEST(LiveTexts, FlushShowsWaitingTextsAndSetNowReplacesThem) {
     // after the value changed, so it waits, and "2" takes it back before its time comes.
     t.texts.SetNow(t.panelIndex, "2");
     t.texts.Set(t.valueIndex, "d");
+    const std::int64_t changed = FramePacer::Now();
     waitNs(LiveTexts::kBurstNs);
     t.texts.Set(t.panelIndex, "3");
-    EXPECT_EQ(t.panel.text(), QStringLiteral("2"));
+    if (withinQuietSpell(changed)) {
+        EXPECT_EQ(t.panel.text(), QStringLiteral("2"));
+    }
     t.texts.Set(t.panelIndex, "2");
     waitNs(LiveTexts::kQuietNs + 20'000'000);
     EXPECT_EQ(t.panel.text(), QStringLiteral("2"));
@@ -108,7 +120,9 @@ TEST(LiveTexts, WaitingTextsRideAlongARepaintOfTheirWindowOnceTheirTimeHasCome) 
     const std::int64_t changed = FramePacer::Now();
     waitNs(LiveTexts::kBurstNs);
     texts.Set(index, "2");
-    EXPECT_EQ(value->text(), QStringLiteral("1"));
+    if (withinQuietSpell(changed)) {
+        EXPECT_EQ(value->text(), QStringLiteral("1"));
+    }
     // A repaint soon after the last change does not take it along: the texts change about
     // twenty times a second, not with every frame.
     other->setText(QStringLiteral("x"));
@@ -131,12 +145,15 @@ TEST(LiveTexts, WaitingTextsRideAlongARepaintOfTheirWindowOnceTheirTimeHasCome) 
 TEST(LiveTexts, WaitingNumbersAreMadeFromTheNewestAndATextReplacesThem) {
     Texts t;
     t.texts.SetNumber(t.valueIndex, NumberText::OneValue(1.5f, ','));
+    const std::int64_t changed = FramePacer::Now();
     EXPECT_EQ(t.value.text(), QStringLiteral(" 1,5"));
     waitNs(LiveTexts::kBurstNs);
     t.texts.SetNumber(t.valueIndex, NumberText::OneValue(2.5f, ','));
     t.texts.SetNumber(t.valueIndex, NumberText::Values(3.5f, -4.0f, ','));
     t.texts.SetNumber(t.panelIndex, NumberText::Time(0.125f, ','));
-    EXPECT_EQ(t.value.text(), QStringLiteral(" 1,5"));
+    if (withinQuietSpell(changed)) {
+        EXPECT_EQ(t.value.text(), QStringLiteral(" 1,5"));
+    }
     t.texts.Flush();
     EXPECT_EQ(t.value.text(), QStringLiteral(" 3,5        -4"));
     EXPECT_EQ(t.panel.text(), QStringLiteral("00,13 ms Skal.+Grafik"));
