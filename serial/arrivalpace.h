@@ -20,7 +20,12 @@ class ArrivalPace {
 public:
     using Clock = std::chrono::steady_clock;
     static constexpr std::chrono::milliseconds kQuickArrival{2};
-    static constexpr std::int64_t kGatheredPieces = 4;
+    // How long a gathering wait lasts at most: one display frame (no picture shows the bytes
+    // sooner).
+    static constexpr std::chrono::milliseconds kGatherTime{16};
+    // A device whose arrivals come quickly fills a gathering wait with this many of them; a
+    // slower one, which only a hiccup made gather, brings fewer and stops gathering.
+    static constexpr std::int64_t kGatheredPieces = kGatherTime / kQuickArrival;
 
     // Bytes arrived at `now` (the worker woke for them): true when they should gather first.
     bool Arrived(Clock::time_point now);

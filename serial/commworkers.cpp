@@ -22,11 +22,10 @@ void signalFd(int fd) {
     [[maybe_unused]] const ssize_t n = ::write(fd, &one, sizeof one);
 }
 
-// While arrivals gather (see ArrivalPace), the next event waits up to kGatherMs (one display
-// frame: no picture shows them sooner) for more, or until kGatherBytes are queued: it looks
-// after 1 ms and then sleeps as long as the queue takes to fill at the rate it just saw. A fast
-// stream keeps the queue filled and waits for nothing.
-constexpr int kGatherMs = 16;
+// While arrivals gather (see ArrivalPace), the next event waits up to kGatherMs for more, or
+// until kGatherBytes are queued: it looks after 1 ms and then sleeps as long as the queue takes
+// to fill at the rate it just saw. A fast stream keeps the queue filled and waits for nothing.
+constexpr int kGatherMs = static_cast<int>(ArrivalPace::kGatherTime.count());
 constexpr long kGatherBytes = 1024;
 
 // An event that delivered a full tty read queue (a tty hands out at most 4095 bytes per read) came
