@@ -149,11 +149,13 @@ void TCircularProgress::TimerTick() {
 void TCircularProgress::paintEvent(QPaintEvent*) {
     const int progress = ProgressIndex(m_min, m_max, m_position);
     const qreal ratio = devicePixelRatioF();
-    if (ratio != m_picturesRatio) {
+    // Only the pictures of the shown progress are kept: at most 24, whatever the size.
+    if (ratio != m_picturesRatio || progress != m_picturesProgress) {
         m_pictures.clear();
         m_picturesRatio = ratio;
+        m_picturesProgress = progress;
     }
-    const int key = ((progress + 1) * (kSegmentCount + 1) + m_state.Head) * 2 + int(m_state.Phase);
+    const int key = m_state.Head * 2 + int(m_state.Phase);
     auto picture = m_pictures.find(key);
     if (picture == m_pictures.end()) {
         picture = m_pictures.emplace(key, paintPicture(progress)).first;

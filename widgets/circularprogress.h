@@ -98,10 +98,10 @@ public:
     // Number of times the segment outlines were built; they are rebuilt only on a size change
     // (or a border switched on or off), never per paint.
     int GeometryBuildCount() const { return m_geometryBuilds; }
-    // Number of ring pictures painted: each head, phase and progress is painted once and then
-    // copied (while spinning the ring shows the same 24 pictures over and over, and painting the
-    // antialiased segments costs many times a copy); a new size, look or pixel ratio starts
-    // afresh.
+    // Number of ring pictures painted: each head and phase is painted once and then copied
+    // (while spinning the ring shows the same 24 pictures over and over, and painting the
+    // antialiased segments costs many times a copy); a new progress, size, look or pixel ratio
+    // starts afresh.
     int PicturePaintCount() const { return m_picturesPainted; }
 
     QSize sizeHint() const override { return {60, 60}; }
@@ -138,5 +138,6 @@ private:
     int m_geometryBuilds = 0;
     std::unordered_map<int, QImage> m_pictures;
     qreal m_picturesRatio = 0;
+    int m_picturesProgress = 0;
     int m_picturesPainted = 0;
 };
